@@ -1,0 +1,14 @@
+#pragma once
+// The Win32 calls the product makes. On Windows they are the real ones; elsewhere
+// LinuxWin32.h supplies small stand-ins with the same names and contracts.
+
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <direct.h>
+#include <io.h>
+#include <windows.h>
+#else
+#include "platform/LinuxWin32.h"
+#endif

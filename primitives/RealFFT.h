@@ -1,0 +1,58 @@
+#pragma once
+// Real FFT of power-of-two size with the packed "CCS" spectrum layout:
+//   dst[0] = Re X0, dst[1] = 0, dst[2k], dst[2k+1] = Re Xk, Im Xk (1 <= k < N/2),
+//   dst[N] = Re X(N/2), dst[N+1] = 0.
+// Forward is unscaled; Inverse reads the same layout (ignoring indices 1 and N+1)
+// and scales by 1/N, so Forward followed by Inverse is the identity.
+
+#include <cstdint>
+#include <vector>
+
+class RealFFT {
+public:
+    RealFFT() = default;
+    RealFFT(const RealFFT&) = delete;
+    RealFFT& operator=(const RealFFT&) = delete;
+    ~RealFFT() = default;
+
+    // Prepares a transform of N points (N a power of two, N >= 2), replacing any earlier one.
+    void Init(int size);
+    int Size() const { return size; }
+
+    // src: N floats, dst: N + 2 floats (CCS).
+    void Forward(const float* src, float* dst);
+    // src: N + 2 floats (CCS), dst: N floats scaled by 1/N.
+    void Inverse(const float* src, float* dst);
+
+private:
+    // M complex points, re and im apart.
+    struct Split {
+        float* re;
+        float* im;
+    };
+    struct ConstSplit {
+        const float* re;
+        const float* im;
+    };
+
+    int TwiddledPassCount() const;
+    std::size_t WorkArrayStride() const;
+    Split WorkArrays(int index);
+    // The complex transform of M points from in to out, with the given distance
+    // between consecutive points on either side; the passes in between alternate
+    // between next and other, starting with next.
+    template <int inStride, int outStride>
+    void RunComplex(ConstSplit in, Split out, Split next, Split other) const;
+
+    int size = 0;
+    // Length M = N / 2 of the complex transform the real one is built on.
+    int half = 0;
+    // Per radix-4 pass: the three twiddle rows of its butterflies, re and im apart.
+    std::vector<float> twiddles;
+    // cos and sin of 2 pi k / N for k < M, used to split and join the half-size spectrum.
+    std::vector<float> postCos;
+    std::vector<float> postSin;
+    // Two complex vectors of M points, re and im apart (four padded arrays), that the
+    // passes alternate between.
+    std::vector<float> workBuffer;
+};

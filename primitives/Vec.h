@@ -1,0 +1,52 @@
+#pragma once
+// Vector primitives: every bulk operation on sample vectors goes through these.
+// Argument order is always: count, sources, destination, scalars. A count of 0 or
+// less does nothing and leaves the destination untouched; so do null pointers.
+// Sources and destinations must not overlap, except for VecMove.
+
+#include <cstdint>
+
+void VecCopyBytes(int n, const void* src, void* dst);
+void VecCopy(int n, const float* src, float* dst);
+// As VecCopy, but correct when the ranges overlap in either direction.
+void VecMove(int n, const float* src, float* dst);
+void VecSet(int n, float* dst, float value);
+void VecZero(int n, float* dst);
+
+// srcDst[i] += src[i]
+void VecAdd(int n, const float* src, float* srcDst);
+// srcDst[i] += a[i] * b[i]
+void VecAddProduct(int n, const float* a, const float* b, float* srcDst);
+// srcDst[i] *= c
+void VecMulC(int n, float* srcDst, float c);
+// dst[i] = a[i] * b[i]
+void VecMul(int n, const float* a, const float* b, float* dst);
+// dst[i] = (src[i] - offset) * (1 / divisor); nothing is written when |divisor| is
+// below the smallest normal float.
+void VecNormalize(int n, const float* src, float* dst, float offset, float divisor);
+
+// dst[i] = src[i] (0 ... 255)
+void VecConvertU8ToFloat(int n, const std::uint8_t* src, float* dst);
+// dst[i] = src[i] * 2^-scale
+void VecConvertS16ToFloat(int n, const std::int16_t* src, float* dst, int scale);
+void VecConvertS32ToFloat(int n, const std::int32_t* src, float* dst, int scale);
+// v = src[i] * 2^-scale, saturated to the integer range, then rounded to nearest
+// (ties to even) when roundNearest, else truncated toward zero.
+void VecConvertFloatToS16(int n, const float* src, std::int16_t* dst, int scale,
+                          bool roundNearest);
+void VecConvertFloatToS32(int n, const float* src, std::int32_t* dst, int scale,
+                          bool roundNearest);
+void VecConvertFloatToDouble(int n, const float* src, double* dst);
+// Rounded to float; NaN and values beyond the float range saturate (NaN to the lowest).
+void VecConvertDoubleToFloat(int n, const double* src, float* dst);
+
+// dst[2i] = left[i], dst[2i + 1] = right[i]
+void VecInterleave2(int n, const std::int16_t* left, const std::int16_t* right,
+                    std::int16_t* dst);
+void VecInterleave2(int n, const std::int32_t* left, const std::int32_t* right,
+                    std::int32_t* dst);
+void VecInterleave2(int n, const float* left, const float* right, float* dst);
+// left[i] = src[2i], right[i] = src[2i + 1]
+void VecDeinterleave2(int n, const std::int16_t* src, std::int16_t* left, std::int16_t* right);
+void VecDeinterleave2(int n, const std::int32_t* src, std::int32_t* left, std::int32_t* right);
+void VecDeinterleave2(int n, const float* src, float* left, float* right);
