@@ -1,0 +1,325 @@
+#include "dsp/Declick.h"
+
+#include "dsp/RepairSupport.h"
+#include "primitives/Vec.h"
+
+#include <algorithm>
+#include <cmath>
+
+using namespace DSP::Restoration;
+
+namespace {
+
+constexpr int kNoClick = -1000000;
+
+} // namespace
+
+void Declick::Setup(int channels, int rate, int maxFrames) {
+    AudioProcessor::Setup(channels, rate, maxFrames);
+    quality = std::clamp(quality, 0.0f, 1.0f);
+    order = RoundUpToEven(ScaleToRate(quality * 280.0f + 20.0f, rate));
+    analysisLength = timeUnitMs > 0.5f ? 8192 : 4096;
+    if (rate < 15000)
+        analysisLength /= 4;
+    else if (rate < 30000)
+        analysisLength /= 2;
+    maxClickLength = DurationInSamples(rate, maxClickSeconds);
+    latency = lookAhead = analysisLength / 2 + maxClickLength;
+
+    autocorrelation.assign(order + 1, 0.0f);
+    coefficients.assign(order + 1, 0.0f);
+    clickStarts.assign(ClickCapacity(), 0);
+    clickEnds.assign(ClickCapacity(), 0);
+    lastClickEnd.assign(channels, kNoClick);
+    inputQueue.Allocate(channels, rate, maxFrames + analysisLength / 2 + maxClickLength,
+                        analysisLength / 2, true);
+    carry.Allocate(channels, rate, maxClickLength, 0, true);
+    const int positions = maxFrames + maxClickLength + analysisLength;
+    envelope.assign(positions, 0.0f);
+    forwardError.assign(positions, 0.0f);
+    backwardError.assign(positions, 0.0f);
+    ratio.assign(positions, 0.0f);
+    carryCount.assign(channels, 0);
+    Reset();
+    autocorrelator.Configure(analysisLength);
+}
+
+// The scan covers at most maxBlockSize + lookAhead positions, and every click uses at
+// least two of them: the position that opens it and the one below the threshold that
+// closes it (the next click can open only after that). So no block can hold more
+// clicks than half the region.
+int Declick::ClickCapacity() const {
+    return (maxBlockSize + lookAhead + 1) / 2;
+}
+
+void Declick::Reset() {
+    inputQueue.Reset();
+    framesProcessed = 0;
+    std::fill(carryCount.begin(), carryCount.end(), 0);
+    std::fill(lastClickEnd.begin(), lastClickEnd.end(), kNoClick);
+}
+
+void Declick::Process(float* const* input, int frames, float* const* output) {
+    if (output == nullptr) output = input;
+    inputQueue.Append(input, frames, 0);
+    const int history = analysisLength / 2;
+    const int silent = StartUpFrames(inputQueue.fillCount, frames, history + lookAhead);
+    for (int c = 0; c < channelCount; ++c)
+        VecZero(silent, output[c]);
+    blockFrames = frames - silent;
+    if (blockFrames == 0) return;
+
+    framesProcessed += blockFrames;
+    quality = std::clamp(quality, 0.0f, 1.0f);
+    queueLength = history + lookAhead + blockFrames;
+    samplesPerUnit = static_cast<float>(sampleRate) * timeUnitMs * 0.001f;
+    analysisHop = AnalysisHop(quality, analysisLength);
+    detectionOrder = std::min(RoundDownToEven(static_cast<int>(15.0f * quality + 5.0f)), order);
+    for (int c = 0; c < channelCount; ++c)
+        RepairChannel(c, output[c] + silent);
+    inputQueue.Discard(blockFrames);
+}
+
+void Declick::RepairChannel(int channel, float* output) {
+    float* x = inputQueue.buffers[channel];
+    const int history = analysisLength / 2;
+    VecCopy(std::min(blockFrames, carryCount[channel]), carry.buffers[channel], x + history);
+
+    ComputeDetectionStatistic(x);
+    SmoothRatio();
+    const int firstPosition = history + carryCount[channel];
+    FindClicks(firstPosition, DbToAmplitude(detectionLevel));
+    RefineEdges(firstPosition);
+    clicksInBlock =
+        static_cast<int>(std::lower_bound(clickStarts.begin(), clickStarts.begin() + clickCount,
+                                          history + blockFrames) -
+                         clickStarts.begin());
+    if (clicksInBlock > 0) RepairClicks(x, channel, quality >= 0.1f ? 2 : 1);
+    WriteOutputAndCarry(channel, x, output);
+}
+
+// Forward and backward prediction errors of a low-order model and their mean
+// magnitude, at every position with a full model context on both sides. The model only
+// changes when the analysis segment moves, so the positions are processed in stretches
+// that share one model.
+void Declick::ComputeDetectionStatistic(const float* x) {
+    const int d = detectionOrder;
+    const int end = queueLength - d;
+    const int fallbackOrder = std::min(4, d);
+    int modelOrder = d;
+    lastAnalysis = -analysisLength;
+    for (int n = d; n < end;) {
+        if (UpdateAnalysis(x, std::max(0, n - analysisLength / 2)) || n == d)
+            modelOrder =
+                FitModel(d, fallbackOrder, autocorrelation.data(), coefficients.data(), modelWork);
+        const int next = std::min(end, NextAnalysisPosition(n));
+        PredictionErrors(x, n, next, modelOrder);
+        n = next;
+    }
+}
+
+// Measures the autocorrelation of the segment at `segment` when it has moved far enough
+// from the last one and still fits in the queue.
+bool Declick::UpdateAnalysis(const float* x, int segment) {
+    if (segment <= lastAnalysis + analysisHop || segment + analysisLength >= queueLength)
+        return false;
+    autocorrelator.Compute(x + segment, autocorrelation.data(), order, analysisLength);
+    lastAnalysis = segment;
+    return true;
+}
+
+// The first position after `position` at which UpdateAnalysis would measure again, or
+// the queue length when no further segment fits.
+int Declick::NextAnalysisPosition(int position) const {
+    const float due = static_cast<float>(lastAnalysis) + analysisHop;
+    const int segment = std::max(0, static_cast<int>(std::floor(due)) + 1);
+    if (segment + analysisLength >= queueLength) return queueLength;
+    return std::max(position + 1, segment > 0 ? segment + analysisLength / 2 : 0);
+}
+
+void Declick::PredictionErrors(const float* x, int begin, int end, int modelOrder) {
+    float* forward = forwardError.data();
+    float* backward = backwardError.data();
+    const float* a = coefficients.data();
+    VecCopy(end - begin, x + begin, forward + begin);
+    VecCopy(end - begin, x + begin, backward + begin);
+    for (int j = 1; j <= modelOrder; ++j) {
+        const float aj = a[j];
+        for (int n = begin; n < end; ++n)
+            forward[n] -= aj * x[n - j];
+        for (int n = begin; n < end; ++n)
+            backward[n] -= aj * x[n + j];
+    }
+    for (int n = begin; n < end; ++n)
+        envelope[n] = std::fabs(0.5f * (forward[n] + backward[n]));
+}
+
+// Ratio of each position's error to an exponentially smoothed error, smoothed from the
+// end of the queue backwards.
+void Declick::SmoothRatio() {
+    const float alpha = 0.22f / samplesPerUnit;
+    const int last = queueLength - detectionOrder - 1;
+    float smoothed = envelope[last - analysisLength / 2];
+    for (int n = last; n >= detectionOrder; --n) {
+        smoothed = (1.0f - alpha) * smoothed + alpha * envelope[n];
+        ratio[n] = smoothed <= 0.0f ? 10.0f : 0.05f * envelope[n] / smoothed;
+    }
+}
+
+// A click opens where the ratio reaches the threshold and closes at the first position
+// below it that is followed by a third of a time unit without exceeding it. A click
+// that reaches maxClickLength can no longer close and ends the scan unrepaired.
+void Declick::FindClicks(int firstPosition, float threshold) {
+    const float scanEnd = static_cast<float>(queueLength - 3 - order) - samplesPerUnit / 4.0f;
+    const float quietSpan = samplesPerUnit / 3.0f;
+    clickCount = 0;
+    int open = -1;
+    for (int n = firstPosition; n < scanEnd; ++n) {
+        if (open < 0) {
+            if (ratio[n] >= threshold) open = n;
+            continue;
+        }
+        if (n - open >= maxClickLength) break;
+        if (ratio[n] < threshold && QuietFrom(n, threshold, quietSpan)) {
+            clickStarts[clickCount] = open;
+            clickEnds[clickCount] = n;
+            ++clickCount;
+            open = -1;
+        }
+    }
+}
+
+bool Declick::QuietFrom(int position, float threshold, float span) const {
+    const int last = queueLength - detectionOrder - 1;
+    for (int k = 0; k < span && position + k <= last; ++k) {
+        if (ratio[position + k] > threshold) return false;
+    }
+    return true;
+}
+
+// Moves each click's edges to where the prediction error first rises above a level
+// between the background error and the error inside the click, then keeps the click
+// inside the repairable part of the queue.
+void Declick::RefineEdges(int firstPosition) {
+    const int lastEnd = queueLength - order;
+    for (int c = 0; c < clickCount; ++c) {
+        int start = RefinedStart(c);
+        int end = RefinedEnd(c, start);
+        if (end <= start) end = start + 1;
+        if (end >= lastEnd) end = lastEnd;
+        if (start >= end) start = end - 1;
+        if (start < firstPosition) start = firstPosition;
+        if (start >= end) end = start + 1;
+        if (end - start > maxClickLength) end = start + maxClickLength;
+        clickStarts[c] = start;
+        clickEnds[c] = end;
+    }
+}
+
+int Declick::RefinedStart(int click) const {
+    const int start = clickStarts[click];
+    const int length = clickEnds[click] - start;
+    const int inside = std::max(length, 2);
+    const int reach = static_cast<int>(samplesPerUnit + 0.5f);
+    int w = static_cast<int>((length + reach + 1) * 0.5);
+    if (click > 0 && clickEnds[click - 1] > start - 3 * w / 2)
+        w = 2 * (start - clickEnds[click - 1]) / 3;
+    w = std::max(w, 2);
+    const float level = 0.1f * MeanAbsError(forwardError, start, inside) +
+                        0.9f * MeanAbsError(forwardError, start - 3 * w / 2, w);
+    const int bound = std::min(w, (inside + w) / 2);
+    const int from = start - w / 2;
+    int k = 0;
+    while (k < bound && ErrorAt(forwardError, from + k) < level)
+        ++k;
+    return from + k;
+}
+
+int Declick::RefinedEnd(int click, int newStart) const {
+    const int oldStart = clickStarts[click];
+    const int end = clickEnds[click];
+    const int length = end - newStart;
+    const int inside = std::max(length, 2);
+    const int reach = static_cast<int>(samplesPerUnit + 0.5f);
+    int w = static_cast<int>((length + reach + 1) * 0.5);
+    if (click + 1 < clickCount && clickStarts[click + 1] < end + 3 * w / 2)
+        w = 2 * (clickStarts[click + 1] - end) / 3;
+    w = std::max(w, 2);
+    const float level = 0.1f * MeanAbsError(backwardError, oldStart, inside) +
+                        0.9f * MeanAbsError(backwardError, end + 3 * w / 2 - w, w);
+    const int bound = std::min(w, (w + inside) / 2);
+    const int from = end + w / 2;
+    int k = 0;
+    while (k < bound && ErrorAt(backwardError, from - k) < level)
+        ++k;
+    return from - k + 1;
+}
+
+// Prediction errors exist only where the detector had a full context; elsewhere they
+// count as 0, so the result never depends on stale values from earlier blocks.
+float Declick::ErrorAt(const std::vector<float>& error, int position) const {
+    if (position < detectionOrder || position >= queueLength - detectionOrder) return 0.0f;
+    return std::fabs(error[position]);
+}
+
+float Declick::MeanAbsError(const std::vector<float>& error, int from, int count) const {
+    double sum = 0.0;
+    for (int n = from; n < from + count; ++n)
+        sum += ErrorAt(error, n);
+    return static_cast<float>(sum / count);
+}
+
+// Earlier passes also repair the clicks in the look-ahead, which gives the last pass a
+// cleaner context; the last pass stops at the clicks that begin in the output block.
+void Declick::RepairClicks(float* x, int channel, int passes) {
+    for (int pass = 0; pass < passes; ++pass) {
+        const int minOrder =
+            pass == 0 ? 6 : RoundUpToEven(ScaleToRate(quality * 100.0f + 10.0f, sampleRate));
+        const int clicks = pass == passes - 1 ? clicksInBlock : clickCount;
+        lastAnalysis = -analysisLength;
+        for (int c = 0; c < clicks; ++c)
+            RepairClick(x, c, minOrder, c > 0 ? clickEnds[c - 1] : lastClickEnd[channel]);
+    }
+}
+
+void Declick::RepairClick(float* x, int click, int minOrder, int previousEnd) {
+    const int start = clickStarts[click];
+    const int end = clickEnds[click];
+    // The step from the silent history into the first sample of the stream is no click.
+    const int streamStart = analysisLength / 2 + blockFrames - framesProcessed;
+    if (start <= streamStart && streamStart <= end) return;
+
+    int q = std::min(order, start - previousEnd);
+    if (click + 1 < clickCount && end + q > clickStarts[click + 1])
+        q = clickStarts[click + 1] - end;
+    q = std::max(q, minOrder);
+    q = std::min(q, start);
+    if (end + q > queueLength) q = queueLength - end;
+    q = RoundDownToEven(std::min(q, order));
+    if (q < 2) return;
+
+    UpdateAnalysis(x, std::max(0, end - analysisLength / 2));
+    q = FitModel(q, 2, autocorrelation.data(), coefficients.data(), modelWork);
+    lsar.Interpolate(x, start, end - start, coefficients.data(), q);
+}
+
+void Declick::WriteOutputAndCarry(int channel, const float* x, float* output) {
+    const float* block = x + analysisLength / 2;
+    float* carried = carry.buffers[channel];
+    int& count = carryCount[channel];
+    for (int i = 0; i < blockFrames; ++i)
+        output[i] = i < count ? carried[i] : block[i];
+
+    count = std::max(0, count - blockFrames);
+    VecMove(count, carried + blockFrames, carried);
+    if (clicksInBlock == 0) {
+        lastClickEnd[channel] = kNoClick;
+        return;
+    }
+    const int end = clickEnds[clicksInBlock - 1];
+    if (end > analysisLength / 2 + blockFrames) {
+        count = end - analysisLength / 2 - blockFrames;
+        VecCopy(count, block + blockFrames, carried);
+    }
+    lastClickEnd[channel] = end - blockFrames;
+}

@@ -1,0 +1,131 @@
+#include "dsp/DataTail.h"
+#include "dsp/LookAheadStreamer.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+namespace {
+
+float Sample(int index) {
+    return static_cast<float>(index + 1);
+}
+
+TEST(DataTailTest, AdvanceKeepsTheFramesBeforeEachBlockForAnyBlockLengths) {
+    const int tail = 5;
+    DSP::DataTail queue;
+    queue.Allocate(2, 44100, 16, tail, true);
+    std::mt19937 rng(7);
+    std::vector<float> left(16), right(16);
+    for (int block = 0, written = 0; block < 50; ++block) {
+        const int frames = 1 + static_cast<int>(rng() % 16);
+        for (int i = 0; i < frames; ++i) {
+            left[i] = Sample(written + i);
+            right[i] = -Sample(written + i);
+        }
+        const float* sources[] = {left.data(), right.data()};
+        queue.Append(sources, frames, 0);
+        ASSERT_EQ(queue.fillCount, tail + frames);
+        for (int i = 0; i < tail; ++i) {
+            const float expected = written - tail + i < 0 ? 0.0f : Sample(written - tail + i);
+            ASSERT_EQ(queue.buffers[0][i], expected);
+            ASSERT_EQ(queue.buffers[1][i], -expected);
+        }
+        queue.AdvanceKeepingTail(frames);
+        written += frames;
+    }
+}
+
+TEST(DataTailTest, DiscardSetMaxBlockSizeAndAllocateEdges) {
+    DSP::DataTail queue(1, 8);
+    const float data[] = {1, 2, 3, 4, 5, 6};
+    const float* sources[] = {data};
+    queue.Append(sources, 4, 2);
+    queue.Discard(1);
+    EXPECT_EQ(queue.fillCount, 3);
+    EXPECT_EQ(queue.buffers[0][0], 4.0f);
+    queue.Discard(10);
+    EXPECT_EQ(queue.fillCount, 0);
+    queue.Append(sources, 6, 0);
+    queue.SetMaxBlockSize(32); // without a tail the contents are cleared
+    EXPECT_EQ(queue.maxBlockSize, 32);
+    EXPECT_EQ(queue.fillCount, 0);
+    EXPECT_EQ(queue.buffers[0][0], 0.0f);
+
+    DSP::DataTail history;
+    history.Allocate(1, 48000, 4, 3, true);
+    history.Append(sources, 4, 0);
+    history.AdvanceKeepingTail(4); // tail 2, 3, 4
+    history.Append(sources, 2, 4);
+    history.SetMaxBlockSize(10);
+    EXPECT_EQ(history.fillCount, 3);
+    EXPECT_EQ(history.Capacity(), 13);
+    const float kept[] = {2, 3, 4, 0}; // the tail survives, newer frames are dropped
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(history.buffers[0][i], kept[i]) << i;
+    history.Allocate(1, 48000, 0, 0, true);
+    EXPECT_EQ(history.maxBlockSize, 1);
+}
+
+// Reads ahead: replaces each sample by itself minus the sample lookAhead frames later.
+class AheadDifference : public DSP::AudioProcessor {
+public:
+    explicit AheadDifference(int frames) { lookAhead = frames; }
+    void Setup(int channels, int rate, int maxFrames) override {
+        AudioProcessor::Setup(channels, rate, maxFrames);
+        latency = 3;
+    }
+    void Process(float* const* input, int frames, float* const*) override {
+        for (int i = 0; i < frames; ++i)
+            input[0][i] -= input[0][i + lookAhead];
+    }
+};
+
+// Feeds the samples 1, 2, 3, ... in blocks of the given lengths; returns the output.
+std::vector<float> Stream(LookAheadStreamer& streamer, const std::vector<int>& lengths) {
+    std::vector<float> output;
+    for (int frames : lengths) {
+        std::vector<float> block(frames);
+        for (int i = 0; i < frames; ++i)
+            block[i] = Sample(static_cast<int>(output.size()) + i);
+        float* channels[] = {block.data()};
+        streamer.Process(channels, frames, nullptr);
+        output.insert(output.end(), block.begin(), block.end());
+    }
+    return output;
+}
+
+TEST(LookAheadStreamerTest, InnerSeesTheLastInputFramesAheadForAnyBlockLengths) {
+    const int la = 37;
+    AheadDifference inner(la);
+    LookAheadStreamer streamer(&inner);
+    streamer.Setup(1, 44100, 64);
+    EXPECT_EQ(streamer.latency, 3 + la);
+    std::mt19937 rng(3);
+    std::vector<int> lengths;
+    for (int i = 0; i < 40; ++i)
+        lengths.push_back(static_cast<int>(rng() % 65)); // mostly shorter than la
+    const std::vector<float> output = Stream(streamer, lengths);
+    for (int n = 0; n < static_cast<int>(output.size()); ++n)
+        ASSERT_EQ(output[n], (n < la ? 0.0f : Sample(n - la)) - Sample(n)) << n;
+}
+
+TEST(LookAheadStreamerTest, ZeroLookAheadPassesThroughAndALongerBlockRestarts) {
+    AheadDifference direct(0);
+    LookAheadStreamer passThrough(&direct);
+    passThrough.Setup(1, 44100, 16);
+    EXPECT_EQ(passThrough.latency, 3);
+    for (float v : Stream(passThrough, {16, 5}))
+        EXPECT_EQ(v, 0.0f);
+
+    AheadDifference inner(4);
+    LookAheadStreamer streamer(&inner);
+    streamer.Setup(1, 44100, 8);
+    Stream(streamer, {8});
+    EXPECT_EQ(Stream(streamer, {20})[0], -Sample(0)); // history restarted from silence
+    EXPECT_EQ(streamer.maxBlockSize, 20);
+    EXPECT_EQ(inner.maxBlockSize, 20);
+}
+
+} // namespace
