@@ -92,3 +92,23 @@ constexpr UINT PM_REMOVE = 1;
 UINT RegisterWindowMessageA(const char* name);
 BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL PeekMessageA(MSG* message, HWND window, UINT filterMin, UINT filterMax, UINT removeFlag);
+
+// DirectX media-parameter envelopes: a host automation segment in 100-ns reference time.
+using REFERENCE_TIME = std::int64_t;
+using MP_DATA = float;
+using MP_FLAGS = DWORD;
+enum MP_CURVE_TYPE {
+    MP_CURVE_JUMP = 0x1,
+    MP_CURVE_LINEAR = 0x2,
+    MP_CURVE_SQUARE = 0x4,
+    MP_CURVE_INVSQUARE = 0x8,
+    MP_CURVE_SINE = 0x10,
+};
+struct MP_ENVELOPE_SEGMENT {
+    REFERENCE_TIME rtStart;
+    REFERENCE_TIME rtEnd;
+    MP_DATA valStart;
+    MP_DATA valEnd;
+    MP_CURVE_TYPE iCurve;
+    MP_FLAGS flags;
+};

@@ -9,6 +9,9 @@
 #include <direct.h>
 #include <io.h>
 #include <windows.h>
+// Media-parameter envelope segments and curve codes.
+#include <medparam.h>
+#include <strmif.h>
 #else
 #include "platform/LinuxWin32.h"
 #endif

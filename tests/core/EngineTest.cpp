@@ -1,0 +1,199 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <stdexcept>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include "core/Global.h"
+#include "tests/core/CoreTestSupport.h"
+
+namespace {
+
+using DSP::Global;
+constexpr std::uint32_t rate = 48000;
+
+// Feeds random stereo buffers through the plug-in and keeps, per channel, what went in
+// (before the engine writes into its input) and what came out.
+struct Stream {
+    int Feed(Plugin& plugin, int frames) {
+        std::vector<float> in[2], out[2];
+        for (int c = 0; c < 2; ++c) {
+            in[c].resize(std::size_t(frames));
+            out[c].resize(std::size_t(frames));
+            for (float& x : in[c])
+                x = sample(random);
+            input[c].insert(input[c].end(), in[c].begin(), in[c].end());
+        }
+        const int produced =
+            plugin.Process(frames, in[0].data(), in[1].data(), out[0].data(), out[1].data());
+        for (int c = 0; c < 2; ++c)
+            output[c].insert(output[c].end(), out[c].begin(), out[c].begin() + produced);
+        return produced;
+    }
+    std::vector<float> input[2], output[2];
+    std::mt19937 random{7};
+    std::uniform_real_distribution<float> sample{-0.5f, 0.5f};
+};
+
+// out[i] is gain * in[i - delay] (silence before), for i from `from` on.
+void ExpectProcessed(const std::vector<float>& out, const std::vector<float>& in, float gain,
+                     std::size_t delay = 0, std::size_t from = 0) {
+    for (std::size_t i = from; i < out.size(); ++i)
+        ASSERT_NEAR(out[i], i < delay ? 0.0f : gain * in[i - delay], 1e-6f) << i;
+}
+
+// The stage works in blocks of 64 frames: latency 63.
+struct Compensated : ::testing::Test {
+    explicit Compensated(bool on = true) {
+        global.SetBoolParam(Global::delayCompensationParam, on);
+        plugin.StartStreaming(rate);
+    }
+    TestPlugin plugin{StageEngine::Factory(64)};
+    Global& global = plugin.Engine().GetGlobal();
+    Stream stream;
+};
+
+TEST_F(Compensated, HeadIsWithheldUntilLatencyIsDiscardedAndTailCompletesTheStream) {
+    const int latency = 63;
+    ASSERT_EQ(plugin.Engine().Latency(), std::uint32_t(latency));
+    std::uniform_int_distribution<int> lengths(1, 50);
+    for (int fed = 0; fed < 1000;) {
+        const int n = lengths(stream.random);
+        EXPECT_EQ(stream.Feed(plugin, n),
+                  std::max(0, fed + n - latency) - std::max(0, fed - latency));
+        fed += n;
+    }
+    // 63 frames of 48 kHz are 13125 units of 100 ns.
+    EXPECT_EQ(plugin.CompensateTime(1'000'000), 1'000'000 - 13125);
+
+    std::vector<float> tail[2];
+    EXPECT_EQ(plugin.FlushTail(tail[0], &tail[1]), latency);
+    EXPECT_GE(tail[1].size(), 2u * latency);
+    for (int c = 0; c < 2; ++c) {
+        stream.output[c].insert(stream.output[c].end(), tail[c].begin(), tail[c].begin() + latency);
+        ASSERT_EQ(stream.output[c].size(), stream.input[c].size());
+        ExpectProcessed(stream.output[c], stream.input[c], 2.0f);
+    }
+}
+
+TEST_F(Compensated, BypassPassesBothChannelsUntouchedAlsoAsMono) {
+    global.SetBoolParam(Global::processAsMonoParam, true);
+    global.SetBoolParam(Global::bypassParam, true);
+    EXPECT_EQ(stream.Feed(plugin, 100), 100);
+    EXPECT_EQ(stream.output[0], stream.input[0]);
+    EXPECT_EQ(stream.output[1], stream.input[1]);
+    EXPECT_EQ(plugin.CompensateTime(5000), 5000);
+}
+
+struct Uncompensated : Compensated {
+    Uncompensated() : Compensated(false) {}
+};
+
+TEST_F(Uncompensated, EveryBlockReturnsItsLengthDelayedByTheStage) {
+    for (int n : {40, 1, 63, 100})
+        EXPECT_EQ(stream.Feed(plugin, n), n);
+    ExpectProcessed(stream.output[1], stream.input[1], 2.0f, 63);
+    std::vector<float> tail;
+    EXPECT_EQ(plugin.FlushTail(tail, nullptr), 0);
+    EXPECT_EQ(plugin.CompensateTime(5000), 5000);
+}
+
+// A stage without latency.
+struct Direct : ::testing::Test {
+    Direct() {
+        plugin.AttachEditor(&window);
+        plugin.StartStreaming(rate);
+        TakeEditorMessages(&window);
+    }
+    int window = 0;
+    TestPlugin plugin;
+    Global& global = plugin.Engine().GetGlobal();
+    Stream stream;
+};
+
+TEST_F(Direct, AutomatedBypassSwitchesAtASubBlockBoundary) {
+    // On from frame 120: the sub-block of frames 100 to 149 is the first bypassed one.
+    const MP_ENVELOPE_SEGMENT on = {120 * 10'000'000 / rate, 10'000'000, 1.0f, 1.0f,
+                                    MP_CURVE_JUMP,           0};
+    global.Envelopes().AddBoolSegments(Global::bypassParam, 1, &on);
+    EXPECT_EQ(stream.Feed(plugin, 300), 300);
+    ExpectProcessed(std::vector<float>(stream.output[0].begin(), stream.output[0].begin() + 100),
+                    stream.input[0], 2.0f);
+    ExpectProcessed(stream.output[1], stream.input[1], 1.0f, 0, 100);
+    EXPECT_TRUE(global.GetBypass());
+    EXPECT_EQ(TakeEditorMessages(&window), std::vector<WPARAM>{0});
+}
+
+TEST_F(Direct, MonoFeedsTheMixToBothOutputs) {
+    global.SetBoolParam(Global::processAsMonoParam, true);
+    EXPECT_EQ(stream.Feed(plugin, 200), 200);
+    std::vector<float> mix = stream.input[0];
+    for (std::size_t i = 0; i < mix.size(); ++i)
+        mix[i] = (mix[i] + stream.input[1][i]) / 2;
+    ExpectProcessed(stream.output[0], mix, 2.0f);
+    EXPECT_EQ(stream.output[1], stream.output[0]);
+}
+
+TEST_F(Direct, SilenceCarriesAnOffsetThatFlipsEvery128Samples) {
+    for (int b = 0; b < 3; ++b) {
+        std::vector<float> inL(100), inR(100), outL(100), outR(100);
+        plugin.Process(100, inL.data(), inR.data(), outL.data(), outR.data());
+        for (int i = 0; i < 100; ++i) {
+            const float sign = (b * 100 + i) % 256 < 128 ? 1.0f : -1.0f;
+            ASSERT_EQ(outL[i], sign * 2 * 1e-10f) << b * 100 + i;
+            ASSERT_EQ(outR[i], sign * 2 * 2e-10f) << b * 100 + i;
+        }
+    }
+}
+
+TEST(Latency, SumsActiveComponentsUnlessFrozenAndAppliesAtOnceWhenIdle) {
+    TestPlugin plugin(StageEngine::Factory(64), 2);
+    int window = 0;
+    plugin.AttachEditor(&window);
+    Stage& stage = plugin.TestEngine().stage;
+    plugin.extraLatency = 5;
+    stage.reported = 10;
+    const int changes = plugin.latencyChanges;
+    plugin.InvalidateLatency(stage);
+    EXPECT_EQ(plugin.Engine().Latency(), 63u + 10u + 5u);
+    EXPECT_EQ(plugin.latencyChanges, changes + 1);
+    EXPECT_EQ(TakeEditorMessages(&window), std::vector<WPARAM>{0});
+
+    // A block that fails leaves no block in flight behind.
+    stage.onProcess = [] { throw std::runtime_error("stage failed"); };
+    std::vector<float> in(64), out(64);
+    EXPECT_THROW(plugin.Process(64, in.data(), nullptr, out.data(), nullptr), std::runtime_error);
+    stage.active = false;
+    plugin.InvalidateAll(stage);
+    EXPECT_EQ(plugin.Engine().Latency(), 5u);
+    plugin.FreezeLatency(true, 100);
+    plugin.InvalidateAll(stage);
+    EXPECT_EQ(plugin.Engine().Latency(), 105u);
+}
+
+// The per-user settings live in a configuration folder of the test's own.
+TEST(DataDirectory, IsCreatedWithItsParentsAndAFailureIsIgnored) {
+    namespace fs = std::filesystem;
+    const fs::path root = fs::temp_directory_path() / ("sonavel-" + std::to_string(getpid()));
+    fs::create_directories(root / "Quillon/QuillonSonavelEnhancement");
+    setenv("XDG_CONFIG_HOME", root.c_str(), 1);
+    auto setInstallPath = [&](const fs::path& path) {
+        std::ofstream(root / "Quillon/QuillonSonavelEnhancement/DirectX.conf")
+            << "InstallPath=" << path.string() << "\n";
+    };
+    setInstallPath(root / "data/a/b");
+    TestPlugin plugin;
+    EXPECT_TRUE(fs::is_directory(root / "data/a/b"));
+
+    std::ofstream(root / "file") << "in the way";
+    setInstallPath(root / "file/sub");
+    TestPlugin unhindered;
+    EXPECT_EQ(unhindered.Components().size(), 3u);
+    unsetenv("XDG_CONFIG_HOME");
+    fs::remove_all(root);
+}
+
+} // namespace
