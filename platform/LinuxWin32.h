@@ -48,10 +48,23 @@ void LeaveCriticalSection(CRITICAL_SECTION* section);
 // Milliseconds since an arbitrary start, wrapping at 2^32.
 DWORD GetTickCount();
 
+// Named objects. A named mutex is shared by name within the process; creating one that
+// exists returns a new handle to it with the last error ERROR_ALREADY_EXISTS. Nothing
+// in the product waits on one, so ownership is not modelled.
+struct SECURITY_ATTRIBUTES;
+HANDLE CreateMutexA(SECURITY_ATTRIBUTES* attributes, BOOL initialOwner, const char* name);
+BOOL CloseHandle(HANDLE handle);
+
 // Files and paths.
 // File name of the module containing `module` (an address inside it), or of the
 // executable when null; returns the length written, 0 on failure.
 DWORD GetModuleFileNameA(HMODULE module, char* fileName, DWORD size);
+// With GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS: the module that contains the address
+// `name`. The handle is an address inside the module, which is all
+// GetModuleFileNameA needs.
+constexpr DWORD GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT = 0x2;
+constexpr DWORD GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS = 0x4;
+BOOL GetModuleHandleExA(DWORD flags, const char* name, HMODULE* module);
 // Absolute, link-free form of an existing path; 0 on failure with the last error set.
 DWORD GetLongPathNameA(const char* shortPath, char* longPath, DWORD size);
 // mode 0: existence only. Returns 0 when the path exists, -1 otherwise.
@@ -61,23 +74,33 @@ char* _getcwd(char* buffer, int size);
 
 // Registry. HKEY_CURRENT_USER keys live as plain "name=value" text files under
 // $XDG_CONFIG_HOME (or ~/.config): key "SOFTWARE\A\B" is the file "A/B.conf".
+// HKEY_CLASSES_ROOT keys live the same way in a folder of their own,
+// $XDG_DATA_HOME/sonavel/registry/HKCR (or ~/.local/share/...): key "CLSID\{x}" is the
+// file "CLSID/{x}.conf" and its subkeys sit in the folder "CLSID/{x}". A value that is
+// not text is written as "dword:0000002a" or "hex:01,02".
 using HKEY = struct RegistryKeyHandle*;
 using REGSAM = DWORD;
 extern const HKEY HKEY_CURRENT_USER;
+extern const HKEY HKEY_CLASSES_ROOT;
 constexpr REGSAM KEY_READ = 0x20019;
 constexpr REGSAM KEY_ALL_ACCESS = 0xF003F;
 constexpr DWORD REG_SZ = 1;
+constexpr DWORD REG_BINARY = 3;
+constexpr DWORD REG_DWORD = 4;
 constexpr DWORD REG_OPTION_NON_VOLATILE = 0;
 
 LONG RegOpenKeyExA(HKEY root, const char* subKey, DWORD options, REGSAM access, HKEY* result);
-LONG RegCreateKeyExA(HKEY root, const char* subKey, DWORD reserved, char* keyClass,
-                     DWORD options, REGSAM access, void* security, HKEY* result,
-                     DWORD* disposition);
-// With data null, reports the size the value needs (text and its terminating zero).
+LONG RegCreateKeyExA(HKEY root, const char* subKey, DWORD reserved, char* keyClass, DWORD options,
+                     REGSAM access, void* security, HKEY* result, DWORD* disposition);
+// With data null, reports the size the value needs (for text, with its terminating zero).
 LONG RegQueryValueExA(HKEY key, const char* valueName, DWORD* reserved, DWORD* type, BYTE* data,
                       DWORD* dataSize);
-LONG RegSetValueExA(HKEY key, const char* valueName, DWORD reserved, DWORD type,
-                    const BYTE* data, DWORD dataSize);
+LONG RegSetValueExA(HKEY key, const char* valueName, DWORD reserved, DWORD type, const BYTE* data,
+                    DWORD dataSize);
+// Deletes a key without subkeys; ERROR_ACCESS_DENIED while it has some.
+LONG RegDeleteKeyA(HKEY root, const char* subKey);
+// Deletes a key with all its subkeys; with no subkey named, empties `root` instead.
+LONG RegDeleteTreeA(HKEY root, const char* subKey);
 LONG RegCloseKey(HKEY key);
 
 // Window messages. A registered message number is stable per name for the process;
@@ -92,23 +115,3 @@ constexpr UINT PM_REMOVE = 1;
 UINT RegisterWindowMessageA(const char* name);
 BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL PeekMessageA(MSG* message, HWND window, UINT filterMin, UINT filterMax, UINT removeFlag);
-
-// DirectX media-parameter envelopes: a host automation segment in 100-ns reference time.
-using REFERENCE_TIME = std::int64_t;
-using MP_DATA = float;
-using MP_FLAGS = DWORD;
-enum MP_CURVE_TYPE {
-    MP_CURVE_JUMP = 0x1,
-    MP_CURVE_LINEAR = 0x2,
-    MP_CURVE_SQUARE = 0x4,
-    MP_CURVE_INVSQUARE = 0x8,
-    MP_CURVE_SINE = 0x10,
-};
-struct MP_ENVELOPE_SEGMENT {
-    REFERENCE_TIME rtStart;
-    REFERENCE_TIME rtEnd;
-    MP_DATA valStart;
-    MP_DATA valEnd;
-    MP_CURVE_TYPE iCurve;
-    MP_FLAGS flags;
-};

@@ -1,0 +1,249 @@
+#include "tests/platform/GraphTestSupport.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <string>
+#include <unistd.h>
+
+using namespace GraphTest;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr CLSID filterClass{
+    0xa0c640f5, 0x2c3b, 0x4606, {0x98, 0x99, 0xca, 0x1e, 0x75, 0x03, 0x72, 0x9e}};
+constexpr CLSID allocatorClass{
+    0xa0c640f7, 0x2c3b, 0x4606, {0x98, 0x99, 0xca, 0x1e, 0x75, 0x03, 0x72, 0x9e}};
+
+const AMOVIESETUP_MEDIATYPE audio{&MEDIATYPE_Audio, &GUID_NULL};
+const AMOVIESETUP_PIN setupPins[] = {
+    {const_cast<LPWSTR>(L"Input"), FALSE, FALSE, FALSE, FALSE, &GUID_NULL, L"Output", 1, &audio},
+    {const_cast<LPWSTR>(L"Output"), FALSE, TRUE, FALSE, FALSE, &GUID_NULL, L"Input", 1, &audio},
+};
+const AMOVIESETUP_FILTER setupFilter{&filterClass, L"Quillon Sonavel", 0x00200000, 2, setupPins};
+
+CUnknown* CreateFilter(LPUNKNOWN outer, HRESULT*) {
+    return new PassThrough(outer, &setupFilter);
+}
+
+// A class without IAMovieSetup: registration writes its server keys only.
+CUnknown* CreateAllocator(LPUNKNOWN outer, HRESULT*) {
+    return new CMemAllocator("Registered allocator", outer);
+}
+
+const CFactoryTemplate templates[] = {
+    {L"Quillon Sonavel", &filterClass, CreateFilter, nullptr, &setupFilter},
+    {L"Allocator", &allocatorClass, CreateAllocator, nullptr, nullptr},
+};
+
+// An outer object that aggregates the filter and hands out its interfaces.
+class Outer : public IUnknown {
+public:
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+        if (riid == IID_IUnknown) return GetInterface(this, ppv);
+        return inner->QueryInterface(riid, ppv);
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++references; }
+    STDMETHODIMP_(ULONG) Release() override { return --references; }
+
+    ULONG references = 1;
+    IUnknown* inner = nullptr;
+};
+
+// The registry's classes root in a folder of the test's own.
+class RegistryFolder : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (const char* old = std::getenv("XDG_DATA_HOME")) previous = old;
+        root = fs::temp_directory_path() / ("sonavel-registry-" + std::to_string(::getpid()));
+        fs::remove_all(root);
+        setenv("XDG_DATA_HOME", root.c_str(), 1);
+    }
+    void TearDown() override {
+        previous.empty() ? unsetenv("XDG_DATA_HOME") : setenv("XDG_DATA_HOME", previous.c_str(), 1);
+        fs::remove_all(root);
+    }
+    static bool Exists(const std::string& key) {
+        HKEY opened = nullptr;
+        if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS)
+            return false;
+        RegCloseKey(opened);
+        return true;
+    }
+    static std::string Text(const std::string& key, const char* name) {
+        char text[512] = {};
+        DWORD size = sizeof(text);
+        HKEY opened = nullptr;
+        if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS)
+            return "<no key>";
+        RegQueryValueExA(opened, name, nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size);
+        RegCloseKey(opened);
+        return text;
+    }
+    static DWORD Number(const std::string& key, const char* name) {
+        DWORD number = 0, type = 0, size = sizeof(number);
+        HKEY opened = nullptr;
+        RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &opened);
+        RegQueryValueExA(opened, name, nullptr, &type, reinterpret_cast<BYTE*>(&number), &size);
+        RegCloseKey(opened);
+        return type == REG_DWORD ? number : 0xFFFFFFFF;
+    }
+
+    fs::path root;
+    std::string previous;
+};
+
+} // namespace
+
+TEST(ClassFactory, CreatesTheClassAndRefusesWhatCOMForbids) {
+    IClassFactory* factory = nullptr;
+    EXPECT_EQ(FactoryGetClassObject(templates, GUID_NULL, IID_IClassFactory,
+                                    reinterpret_cast<void**>(&factory)),
+              CLASS_E_CLASSNOTAVAILABLE);
+    ASSERT_EQ(FactoryGetClassObject(templates, filterClass, IID_IClassFactory,
+                                    reinterpret_cast<void**>(&factory)),
+              S_OK);
+    IBaseFilter* filter = nullptr;
+    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IBaseFilter, reinterpret_cast<void**>(&filter)),
+              S_OK);
+    CLSID reported{};
+    EXPECT_EQ(filter->GetClassID(&reported), S_OK);
+    EXPECT_EQ(filter->Release(), 0u);
+
+    Outer outer;
+    EXPECT_EQ(factory->CreateInstance(&outer, IID_IBaseFilter, reinterpret_cast<void**>(&filter)),
+              CLASS_E_NOAGGREGATION);
+    EXPECT_EQ(filter, nullptr);
+    IUnknown* unknown = nullptr;
+    EXPECT_EQ(
+        factory->CreateInstance(nullptr, IID_IMemAllocator, reinterpret_cast<void**>(&unknown)),
+        E_NOINTERFACE);
+    factory->Release();
+}
+
+TEST(ClassFactory, AggregatedFilterDelegatesItsIdentityToTheOuterObject) {
+    IClassFactory* factory = nullptr;
+    FactoryGetClassObject(templates, filterClass, IID_IClassFactory,
+                          reinterpret_cast<void**>(&factory));
+    Outer outer;
+    ASSERT_EQ(factory->CreateInstance(&outer, IID_IUnknown, reinterpret_cast<void**>(&outer.inner)),
+              S_OK);
+    factory->Release();
+
+    IBaseFilter* filter = nullptr;
+    ASSERT_EQ(outer.QueryInterface(IID_IBaseFilter, reinterpret_cast<void**>(&filter)), S_OK);
+    EXPECT_EQ(outer.references, 2u); // the filter's references are the outer object's
+    IUnknown* identity = nullptr;
+    filter->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity));
+    EXPECT_EQ(identity, static_cast<IUnknown*>(&outer));
+    identity->Release();
+    filter->Release();
+    EXPECT_EQ(outer.references, 1u);
+    EXPECT_EQ(outer.inner->Release(), 0u);
+}
+
+TEST(ClassFactory, ModuleUnloadsOnlyWithoutObjectsOrServerLocks) {
+    auto factory = [] {
+        IClassFactory* created = nullptr;
+        FactoryGetClassObject(templates, filterClass, IID_IClassFactory,
+                              reinterpret_cast<void**>(&created));
+        return created;
+    };
+    EXPECT_EQ(FactoryCanUnloadNow(), S_OK);
+    IClassFactory* locking = factory();
+    EXPECT_EQ(FactoryCanUnloadNow(), S_FALSE); // a factory is an object of the module
+    locking->LockServer(TRUE);
+    locking->Release();
+    EXPECT_EQ(FactoryCanUnloadNow(), S_FALSE);
+    IClassFactory* unlocking = factory();
+    unlocking->LockServer(FALSE);
+    unlocking->Release();
+    EXPECT_EQ(FactoryCanUnloadNow(), S_OK);
+    {
+        GraphFixture graph;
+        EXPECT_EQ(FactoryCanUnloadNow(), S_FALSE);
+    }
+    EXPECT_EQ(FactoryCanUnloadNow(), S_OK); // every filter, pin and allocator is gone
+}
+
+TEST_F(RegistryFolder, RegistrationWritesTheServerAndFilterAndUnregistrationRemovesThem) {
+    ASSERT_EQ(AMovieDllRegisterServer(templates), S_OK);
+    const std::string server = "CLSID\\{A0C640F5-2C3B-4606-9899-CA1E7503729E}";
+    EXPECT_EQ(Text(server, nullptr), "Quillon Sonavel");
+    char module[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, module, MAX_PATH); // the test executable holds the code
+    EXPECT_EQ(Text(server + "\\InprocServer32", nullptr), module);
+    EXPECT_EQ(Text(server + "\\InprocServer32", "ThreadingModel"), "Both");
+    EXPECT_EQ(Text("CLSID\\{A0C640F7-2C3B-4606-9899-CA1E7503729E}", nullptr), "Allocator");
+
+    const std::string filter = "CLSID\\{083863F1-70DE-11D0-BD40-00A0C911CE86}\\Instance\\"
+                               "{A0C640F5-2C3B-4606-9899-CA1E7503729E}";
+    EXPECT_EQ(Text(filter, "FriendlyName"), "Quillon Sonavel");
+    EXPECT_EQ(Number(filter, "Merit"), 0x00200000u);
+    EXPECT_EQ(Text(filter + "\\Pins\\0", "Name"), "Input");
+    EXPECT_EQ(Number(filter + "\\Pins\\0", "Flags"), 0u);
+    EXPECT_EQ(Text(filter + "\\Pins\\1", "ConnectsToPin"), "Input");
+    EXPECT_EQ(Number(filter + "\\Pins\\1", "Flags"), DWORD(REG_PINFLAG_B_OUTPUT));
+    EXPECT_EQ(Text(filter + "\\Pins\\1\\Types\\0", "MajorType"),
+              "{73647561-0000-0010-8000-00AA00389B71}");
+    EXPECT_FALSE(Exists(filter + "\\Pins\\2"));
+
+    ASSERT_EQ(AMovieDllUnregisterServer(templates), S_OK);
+    EXPECT_FALSE(Exists(server));
+    EXPECT_FALSE(Exists(filter));
+    EXPECT_TRUE(Exists("CLSID"));
+    EXPECT_EQ(AMovieDllUnregisterServer(templates), S_OK); // nothing left to remove
+}
+
+TEST_F(RegistryFolder, ValuesKeepTheirTypeAndKeysWithSubkeysNeedATreeDeletion) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, "A\\B", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              &key, nullptr),
+              ERROR_SUCCESS);
+    DWORD number = 42;
+    BYTE bytes[] = {0x01, 0xFF};
+    const char text[] = "dword:7";
+    RegSetValueExA(key, "N", 0, REG_DWORD, reinterpret_cast<BYTE*>(&number), 4);
+    RegSetValueExA(key, "B", 0, REG_BINARY, bytes, 2);
+    RegSetValueExA(key, "T", 0, REG_SZ, reinterpret_cast<const BYTE*>(text), sizeof(text));
+    RegCloseKey(key);
+
+    EXPECT_EQ(Number("A\\B", "N"), 42u);
+    EXPECT_EQ(Text("A\\B", "T"), "dword:7");
+    BYTE read[4] = {};
+    DWORD type = 0, size = sizeof(read);
+    RegOpenKeyExA(HKEY_CLASSES_ROOT, "A\\B", 0, KEY_READ, &key);
+    EXPECT_EQ(RegQueryValueExA(key, "B", nullptr, &type, read, &size), ERROR_SUCCESS);
+    RegCloseKey(key);
+    EXPECT_EQ(type, REG_BINARY);
+    EXPECT_EQ(size, 2u);
+    EXPECT_EQ(read[1], 0xFF);
+
+    EXPECT_EQ(RegDeleteKeyA(HKEY_CLASSES_ROOT, "A"), LONG(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(RegDeleteKeyA(HKEY_CLASSES_ROOT, "A\\B"), ERROR_SUCCESS);
+    EXPECT_EQ(RegDeleteTreeA(HKEY_CLASSES_ROOT, "A"), ERROR_SUCCESS);
+    EXPECT_FALSE(Exists("A"));
+    EXPECT_EQ(RegDeleteTreeA(HKEY_CLASSES_ROOT, "A"), LONG(ERROR_FILE_NOT_FOUND));
+}
+
+TEST(ComStandIns, IdentifierTextTaskStringsAndNamedMutexes) {
+    OLECHAR text[39];
+    EXPECT_EQ(StringFromGUID2(filterClass, text, 38), 0);
+    EXPECT_EQ(StringFromGUID2(filterClass, text, 39), 39);
+    EXPECT_STREQ(text, L"{A0C640F5-2C3B-4606-9899-CA1E7503729E}");
+    LPWSTR id = nullptr;
+    ASSERT_EQ(AMGetWideString(L"In", &id), S_OK);
+    EXPECT_STREQ(id, L"In");
+    CoTaskMemFree(id);
+
+    HANDLE first = CreateMutexA(nullptr, TRUE, "QuillonQuillonSonavelMutex");
+    EXPECT_EQ(GetLastError(), ERROR_SUCCESS);
+    HANDLE second = CreateMutexA(nullptr, TRUE, "QuillonQuillonSonavelMutex");
+    EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
+    CloseHandle(second);
+    CloseHandle(first);
+    CloseHandle(CreateMutexA(nullptr, TRUE, "QuillonQuillonSonavelMutex"));
+    EXPECT_EQ(GetLastError(), ERROR_SUCCESS);
+}

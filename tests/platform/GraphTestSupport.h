@@ -1,0 +1,243 @@
+#pragma once
+// A small graph as a host would build it: a source filter of the test's own, a
+// pass-through transform and a sink that records what reaches it.
+
+#include "platform/dshow/BaseClasses.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace GraphTest {
+
+struct Releaser {
+    template <class T> void operator()(T* object) const { object->Release(); }
+};
+template <class T> using Com = std::unique_ptr<T, Releaser>;
+
+template <class T, class... Args> Com<T> Make(Args&&... args) {
+    T* object = new T(std::forward<Args>(args)...);
+    object->AddRef();
+    return Com<T>(object);
+}
+
+inline CMediaType AudioType(WORD tag, WORD channels, DWORD rate, WORD bits) {
+    CMediaType type;
+    type.SetType(&MEDIATYPE_Audio);
+    type.SetSubtype(tag == WAVE_FORMAT_PCM ? &MEDIASUBTYPE_PCM : &MEDIASUBTYPE_IEEE_FLOAT);
+    type.SetFormatType(&FORMAT_WaveFormatEx);
+    WORD align = WORD(channels * bits / 8);
+    WAVEFORMATEX format{tag, channels, rate, rate * align, align, bits, 0};
+    type.SetFormat(reinterpret_cast<const BYTE*>(&format), sizeof(format));
+    type.SetSampleSize(align);
+    return type;
+}
+
+class SourcePin : public CBaseOutputPin {
+public:
+    SourcePin(CBaseFilter* filter, CCritSec* lock)
+        : CBaseOutputPin("Source pin", filter, lock, nullptr, L"Out") {}
+
+    HRESULT CheckMediaType(const CMediaType* type) override {
+        return std::find(offered.begin(), offered.end(), *type) != offered.end() ? S_OK : S_FALSE;
+    }
+    HRESULT GetMediaType(int position, CMediaType* type) override {
+        if (position >= int(offered.size())) return VFW_S_NO_MORE_ITEMS;
+        *type = offered[size_t(position)];
+        return S_OK;
+    }
+    HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) override {
+        request->cBuffers = std::max(request->cBuffers, LONG(2));
+        request->cbBuffer = std::max(request->cbBuffer, bufferSize);
+        ALLOCATOR_PROPERTIES actual;
+        return allocator->SetProperties(request, &actual);
+    }
+    // One sample with these bytes and times, a sync point.
+    HRESULT Push(const std::vector<BYTE>& bytes, REFERENCE_TIME start, REFERENCE_TIME end,
+                 bool discontinuity = false) {
+        IMediaSample* sample = nullptr;
+        HRESULT hr = GetDeliveryBuffer(&sample, nullptr, nullptr, 0);
+        if (FAILED(hr)) return hr;
+        BYTE* data = nullptr;
+        sample->GetPointer(&data);
+        std::memcpy(data, bytes.data(), bytes.size());
+        sample->SetActualDataLength(LONG(bytes.size()));
+        sample->SetTime(&start, &end);
+        sample->SetSyncPoint(TRUE);
+        sample->SetDiscontinuity(discontinuity);
+        hr = Deliver(sample);
+        sample->Release();
+        return hr;
+    }
+
+    std::vector<CMediaType> offered;
+    LONG bufferSize = 4096;
+};
+
+class TestSource : public CBaseFilter {
+public:
+    TestSource() : CBaseFilter("Test source", nullptr, &lock, GUID_NULL) {}
+    int GetPinCount() override { return 1; }
+    CBasePin* GetPin(int n) override { return n == 0 ? &pin : nullptr; }
+
+    CCritSec lock;
+    SourcePin pin{this, &lock};
+};
+
+// Copies each sample; refuses anything but PCM audio, and output types unlike the input.
+class PassThrough : public CTransformFilter {
+public:
+    explicit PassThrough(LPUNKNOWN outer = nullptr, const AMOVIESETUP_FILTER* setup = nullptr)
+        : CTransformFilter("Pass-through", outer, GUID_NULL), setup(setup) {}
+
+    HRESULT CheckInputType(const CMediaType* type) override {
+        bool pcm = *type->Type() == MEDIATYPE_Audio && *type->Subtype() == MEDIASUBTYPE_PCM;
+        return pcm ? S_OK : E_INVALIDARG;
+    }
+    HRESULT CheckTransform(const CMediaType* in, const CMediaType* out) override {
+        return *in == *out ? S_OK : E_INVALIDARG;
+    }
+    HRESULT GetMediaType(int position, CMediaType* type) override {
+        if (position > 0) return VFW_S_NO_MORE_ITEMS;
+        *type = m_pInput->CurrentMediaType();
+        return S_OK;
+    }
+    HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) override {
+        request->cBuffers = 2;
+        request->cbBuffer = std::max(request->cbBuffer, LONG(1000));
+        ALLOCATOR_PROPERTIES actual;
+        return allocator->SetProperties(request, &actual);
+    }
+    HRESULT Transform(IMediaSample* in, IMediaSample* out) override {
+        BYTE* from = nullptr;
+        BYTE* to = nullptr;
+        in->GetPointer(&from);
+        out->GetPointer(&to);
+        std::memcpy(to, from, size_t(in->GetActualDataLength()));
+        return out->SetActualDataLength(in->GetActualDataLength());
+    }
+    HRESULT StartStreaming() override {
+        ++started;
+        return S_OK;
+    }
+    HRESULT StopStreaming() override {
+        ++stopped;
+        return S_OK;
+    }
+    const AMOVIESETUP_FILTER* GetSetupData() override { return setup; }
+
+    // The pins exist from the first GetPin on.
+    CTransformInputPin* Input() { return static_cast<CTransformInputPin*>(GetPin(0)); }
+    CTransformOutputPin* Output() { return static_cast<CTransformOutputPin*>(GetPin(1)); }
+
+    int started = 0;
+    int stopped = 0;
+
+private:
+    const AMOVIESETUP_FILTER* setup;
+};
+
+struct Received {
+    std::vector<BYTE> bytes;
+    HRESULT timeResult;
+    REFERENCE_TIME start;
+    REFERENCE_TIME end;
+    bool syncPoint;
+    bool discontinuity;
+};
+
+class SinkPin : public CBaseInputPin {
+public:
+    SinkPin(CBaseFilter* filter, CCritSec* lock)
+        : CBaseInputPin("Sink pin", filter, lock, nullptr, L"In") {}
+
+    HRESULT CheckMediaType(const CMediaType* type) override {
+        return acceptAudio && *type->Type() == MEDIATYPE_Audio ? S_OK : S_FALSE;
+    }
+    STDMETHODIMP GetAllocator(IMemAllocator** allocator) override {
+        if (offersAllocator) return CBaseInputPin::GetAllocator(allocator);
+        *allocator = nullptr;
+        return VFW_E_NO_ALLOCATOR;
+    }
+    STDMETHODIMP Receive(IMediaSample* sample) override {
+        HRESULT hr = CBaseInputPin::Receive(sample);
+        if (hr != S_OK) return hr;
+        Received got{};
+        BYTE* data = nullptr;
+        sample->GetPointer(&data);
+        got.bytes.assign(data, data + sample->GetActualDataLength());
+        got.timeResult = sample->GetTime(&got.start, &got.end);
+        got.syncPoint = sample->IsSyncPoint() == S_OK;
+        got.discontinuity = sample->IsDiscontinuity() == S_OK;
+        samples.push_back(got);
+        ++receivedCount;
+        return S_OK;
+    }
+    STDMETHODIMP EndOfStream() override {
+        ++endOfStream;
+        return S_OK;
+    }
+    STDMETHODIMP BeginFlush() override {
+        ++flushes;
+        return CBaseInputPin::BeginFlush();
+    }
+
+    bool acceptAudio = true;
+    bool offersAllocator = true;
+    // Written by the streaming thread; read after it has ended.
+    std::vector<Received> samples;
+    std::atomic<int> receivedCount{0};
+    int endOfStream = 0;
+    int flushes = 0;
+};
+
+class TestSink : public CBaseFilter {
+public:
+    TestSink() : CBaseFilter("Test sink", nullptr, &lock, GUID_NULL) {}
+    int GetPinCount() override { return 1; }
+    CBasePin* GetPin(int n) override { return n == 0 ? &pin : nullptr; }
+
+    CCritSec lock;
+    SinkPin pin{this, &lock};
+};
+
+// Source → pass-through → sink. Stops and disconnects everything at the end, as a
+// graph does, so that no pin keeps another alive.
+class GraphFixture {
+public:
+    ~GraphFixture() {
+        StopAll();
+        for (CBaseFilter* filter : Filters())
+            for (int i = 0; i < filter->GetPinCount(); ++i)
+                filter->GetPin(i)->Disconnect();
+    }
+
+    HRESULT ConnectAll(const CMediaType& type) {
+        source->pin.offered = {type};
+        HRESULT hr = source->pin.Connect(transform->Input(), &type);
+        return FAILED(hr) ? hr : transform->Output()->Connect(&sink->pin, nullptr);
+    }
+    // Downstream first, as a graph changes the state of its filters.
+    void StopAll() {
+        for (CBaseFilter* filter : DownstreamFirst())
+            filter->Stop();
+    }
+    HRESULT RunAll() {
+        HRESULT result = S_OK;
+        for (CBaseFilter* filter : DownstreamFirst())
+            if (HRESULT hr = filter->Run(0); FAILED(hr)) result = hr;
+        return result;
+    }
+    std::vector<CBaseFilter*> DownstreamFirst() {
+        return {sink.get(), transform.get(), source.get()};
+    }
+    std::vector<CBaseFilter*> Filters() { return {source.get(), transform.get(), sink.get()}; }
+
+    Com<TestSource> source = Make<TestSource>();
+    Com<PassThrough> transform = Make<PassThrough>();
+    Com<TestSink> sink = Make<TestSink>();
+};
+
+} // namespace GraphTest

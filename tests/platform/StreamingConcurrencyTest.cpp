@@ -1,0 +1,89 @@
+#include "tests/platform/GraphTestSupport.h"
+
+#include <chrono>
+#include <future>
+#include <gtest/gtest.h>
+#include <thread>
+
+using namespace GraphTest;
+
+namespace {
+
+Com<IMemAllocator> CommittedAllocator(LONG buffers) {
+    IMemAllocator* allocator = nullptr;
+    CMemAllocator::Create(&allocator);
+    ALLOCATOR_PROPERTIES request{buffers, 64, 1, 0};
+    ALLOCATOR_PROPERTIES actual{};
+    allocator->SetProperties(&request, &actual);
+    allocator->Commit();
+    return Com<IMemAllocator>(allocator);
+}
+
+} // namespace
+
+TEST(AllocatorThreads, DecommitWakesTheThreadWaitingForABuffer) {
+    Com<IMemAllocator> allocator = CommittedAllocator(1);
+    IMediaSample* held = nullptr;
+    ASSERT_EQ(allocator->GetBuffer(&held, nullptr, nullptr, 0), S_OK);
+    auto waiting = std::async(std::launch::async, [&] {
+        IMediaSample* sample = nullptr;
+        return allocator->GetBuffer(&sample, nullptr, nullptr, 0);
+    });
+    EXPECT_EQ(waiting.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
+    allocator->Decommit();
+    EXPECT_EQ(waiting.get(), VFW_E_NOT_COMMITTED);
+
+    held->Release(); // the last buffer back frees the memory
+    ALLOCATOR_PROPERTIES request{1, 64, 1, 0};
+    ALLOCATOR_PROPERTIES actual{};
+    EXPECT_EQ(allocator->SetProperties(&request, &actual), S_OK);
+}
+
+TEST(AllocatorThreads, BuffersCycleOnTwoThreadsWhileTheControlThreadCommitsAndDecommits) {
+    Com<IMemAllocator> allocator = CommittedAllocator(2);
+    std::atomic<bool> done{false};
+    std::atomic<int> received{0};
+    auto cycle = [&] {
+        while (!done) {
+            IMediaSample* sample = nullptr;
+            if (allocator->GetBuffer(&sample, nullptr, nullptr, 0) != S_OK) continue;
+            sample->SetActualDataLength(8);
+            sample->Release();
+            ++received;
+        }
+    };
+    auto first = std::async(std::launch::async, cycle);
+    auto second = std::async(std::launch::async, cycle);
+    for (int i = 0; i < 200 || received < 1000; ++i) {
+        allocator->Decommit();
+        allocator->Commit();
+    }
+    done = true;
+    first.get();
+    second.get();
+    allocator->Decommit();
+    // Every buffer is back and every reference the samples held is gone.
+    ALLOCATOR_PROPERTIES request{2, 64, 1, 0};
+    ALLOCATOR_PROPERTIES actual{};
+    EXPECT_EQ(allocator->SetProperties(&request, &actual), S_OK);
+    EXPECT_EQ(allocator.release()->Release(), 0u);
+}
+
+TEST(GraphThreads, StopEndsAStreamingThreadThatKeepsPushing) {
+    GraphFixture graph;
+    ASSERT_EQ(graph.ConnectAll(AudioType(WAVE_FORMAT_PCM, 1, 48000, 16)), S_OK);
+    ASSERT_EQ(graph.RunAll(), S_OK);
+    auto streaming = std::async(std::launch::async, [&] {
+        HRESULT hr = S_OK;
+        for (REFERENCE_TIME t = 0; hr == S_OK; t += 10)
+            hr = graph.source->pin.Push({1, 2}, t, t + 10);
+        return hr;
+    });
+    while (graph.sink->pin.receivedCount < 20)
+        std::this_thread::yield();
+    graph.StopAll();
+    HRESULT last = streaming.get();
+    EXPECT_TRUE(last == VFW_E_NOT_COMMITTED || last == VFW_E_WRONG_STATE) << std::hex << last;
+    EXPECT_EQ(graph.transform->stopped, 1);
+    EXPECT_EQ(int(graph.sink->pin.samples.size()), graph.sink->pin.receivedCount.load());
+}
