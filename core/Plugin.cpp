@@ -3,7 +3,7 @@
 #include "Util/Dir.h"
 #include "Util/FileIOException.h"
 #include "core/Component.h"
-#include "core/TransformBase.h"
+#include "core/Transform.h"
 
 namespace {
 
@@ -56,6 +56,10 @@ UINT EditorMessage() {
 }
 
 } // namespace
+
+std::unique_ptr<DSP::TransformBase> MakeRestorationEngine(Plugin& plugin) {
+    return std::make_unique<DSP::Transform>(plugin);
+}
 
 Plugin::Plugin(std::int32_t latencyMode, std::int32_t outputFactor,
                const EngineFactory& buildEngine)

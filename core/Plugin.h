@@ -48,6 +48,9 @@ enum class EditorNotification : WPARAM {
 // derived adapter exists, so the engine's components see only Plugin's own hooks.
 using EngineFactory = std::function<std::unique_ptr<DSP::TransformBase>(Plugin&)>;
 
+// The effect's own engine, a DSP::Transform that runs the restoration chain.
+std::unique_ptr<DSP::TransformBase> MakeRestorationEngine(Plugin& plugin);
+
 // Sizes of the blocks processed since the history was enabled: frames in and out.
 struct BlockHistory {
     std::vector<std::int32_t> framesIn;
@@ -59,7 +62,8 @@ public:
     // latencyMode 2 adds GetExtraLatency to the engine latency; outputFactor 1 sizes
     // scratch sample buffers to one block, any other value to two. Makes sure the data
     // directory named in the per-user settings exists, then builds the engine.
-    Plugin(std::int32_t latencyMode, std::int32_t outputFactor, const EngineFactory& buildEngine);
+    Plugin(std::int32_t latencyMode, std::int32_t outputFactor,
+           const EngineFactory& buildEngine = MakeRestorationEngine);
     Plugin(const Plugin&) = delete;
     Plugin& operator=(const Plugin&) = delete;
     virtual ~Plugin();
@@ -80,6 +84,24 @@ public:
     void RegisterComponent(DSP::Component& component);
     const std::vector<DSP::Component*>& Components() const { return components; }
     std::uint32_t StateSize() const { return stateSize; }
+
+    // The saved state: a little-endian block of StateSize() bytes with a 12-byte header
+    // (magic, format version, size), then per component its saved parameters and its
+    // private data. A save never sees half of a load: both hold the state lock.
+    std::vector<std::uint8_t> SaveState();
+    // The same block with every parameter at its default and the private data as it is
+    // now, so that a learnt noise profile survives a return to the defaults.
+    std::vector<std::uint8_t> MakeDefaultState();
+    // The size of the state that a 12-byte header announces, after any conversion of
+    // another format version; 0 when the state cannot be loaded.
+    std::uint32_t StateSizeFromHeader(const std::uint8_t* header) const;
+    // Sets the parameters and private data from a block of this build's format and size;
+    // any other block is ignored. Unless silent, every parameter whose value changes is
+    // reported through OnParameterChanged.
+    void ApplyState(const std::vector<std::uint8_t>& state, bool silent);
+    // ApplyState, then tells an attached editor that a state was loaded and the state
+    // changed. False, with nothing changed, for a block of another format or size.
+    bool LoadState(const std::vector<std::uint8_t>& state, bool silent);
 
     // Forwarded to the engine; a component reports that its activity or its latency
     // changed. While the engine is still being built there is nothing to tell.

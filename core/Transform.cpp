@@ -1,0 +1,25 @@
+#include "core/Transform.h"
+
+#include "core/Global.h"
+#include "dsp/Restoration.h"
+#include "primitives/Vec.h"
+
+namespace DSP {
+
+Transform::Transform(Plugin& plugin)
+    : TransformBase(plugin), restoration(std::make_unique<Restoration::Restoration>(plugin)) {
+    GetGlobal().SetBoolParam(Global::delayCompensationParam, true);
+}
+
+Transform::~Transform() = default;
+
+int Transform::Run(int frames, float* inL, float* inR, float* outL, float* outR, int zipper) {
+    VecCopy(frames, inL, outL);
+    if (inR != nullptr) VecCopy(frames, inR, outR);
+    if (restoration->GetBypass()) return frames;
+    restoration->ProcessStream(SampleRate(), BlockTime(), zipper, EditorFlag(), frames, outL,
+                               inR != nullptr ? outR : nullptr, false);
+    return frames;
+}
+
+} // namespace DSP

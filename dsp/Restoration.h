@@ -1,0 +1,118 @@
+#pragma once
+// The effect's audio component. It runs the repair stages in a fixed chain on every
+// block (clip repair, click removal, then noise reduction or, while "Train" is on,
+// learning of the noise profile), reports the summed latency of the enabled stages, can
+// put out only what the stages removed, and saves the learnt noise profile with the
+// plug-in's state.
+//
+// Locks: the component lock (taken by ProcessStream) comes before `lock`, and code that
+// holds `lock` takes no other lock.
+
+#include <atomic>
+#include <cstdint>
+#include <vector>
+
+#include "Util/NamedLock.h"
+#include "core/ComponentImpl.h"
+#include "dsp/DataTail.h"
+#include "dsp/Declick.h"
+#include "dsp/Declip.h"
+#include "dsp/Denoise.h"
+#include "dsp/LookAheadStreamer.h"
+
+namespace DSP::Restoration {
+
+class Restoration : public ComponentImpl<Restoration> {
+public:
+    enum FloatIndex : std::uint32_t {
+        reductionAmountParam,
+        reductionSensitivityParam,
+        declickSensitivityParam,
+    };
+    enum BoolIndex : std::uint32_t {
+        bypassParam,
+        reductionEnabledParam,
+        declickEnabledParam,
+        declipEnabledParam,
+        trainParam,
+        keepOnlyNoiseParam,
+    };
+    // The noise profile: two channels of Denoise::profileBins levels in dB, as floats.
+    static constexpr std::uint32_t customStateSize = 2 * Denoise::profileBins * sizeof(float);
+    static constexpr std::uint32_t blockSize = 4096;
+
+    explicit Restoration(Plugin& owner);
+
+    // Sets the stages up for the rate, the component's block size and the channel count
+    // of the latest block (two before the first).
+    void SetSampleRate(std::uint32_t rate) override;
+    bool IsActive() const override { return true; }
+    std::uint32_t GetCustomStateSize() const override { return customStateSize; }
+    std::uint32_t GetCustomStateStorage() const override { return 1; }
+    void SaveCustomState(std::vector<std::uint8_t>& bytes, std::size_t offset) const override;
+    void LoadCustomState(const std::vector<std::uint8_t>& bytes, std::size_t offset) override;
+    // The profile of a plug-in that never learnt one: -50 dB in every bin.
+    void SaveDefaultCustomState(std::vector<std::uint8_t>& bytes,
+                                std::size_t offset) const override;
+    // The chain, in place; channel1 is null for one channel.
+    int Process(int frames, float* channel0, float* channel1) override;
+    void ResetProcessing() override;
+    // The enabled stages' delays; learning does not count.
+    std::uint32_t GetProcessingLatency() const override;
+
+    float GetReductionAmount() const { return reductionAmount; }
+    // 0 ... 1: 6 ... 30 dB of largest attenuation.
+    void SetReductionAmount(float value);
+    float GetReductionSensitivity() const { return reductionSensitivity; }
+    // 0 ... 1: the noise threshold moves by -6 ... +6 dB.
+    void SetReductionSensitivity(float value);
+    float GetDeclickSensitivity() const { return declickSensitivity; }
+    // 0 ... 1: clicks are detected from 0 ... -15 dB above the local error level.
+    void SetDeclickSensitivity(float value);
+
+    // Stored only: the engine skips the component while it is on.
+    bool GetBypass() const { return bypass; }
+    void SetBypass(bool value) { bypass = value; }
+    bool GetReductionEnabled() const { return reductionEnabled; }
+    void SetReductionEnabled(bool value) { SetStageSwitch(reductionEnabled, value); }
+    bool GetDeclickEnabled() const { return declickEnabled; }
+    void SetDeclickEnabled(bool value) { SetStageSwitch(declickEnabled, value); }
+    bool GetDeclipEnabled() const { return declipEnabled; }
+    void SetDeclipEnabled(bool value) { SetStageSwitch(declipEnabled, value); }
+    bool GetTraining() const { return training; }
+    // On starts a learning pass; off turns what was heard into the noise profile.
+    void SetTraining(bool value);
+    bool GetKeepOnlyNoise() const { return keepOnlyNoise; }
+    void SetKeepOnlyNoise(bool value) { keepOnlyNoise = value; }
+
+private:
+    // Stores a stage switch, then reports the latency change outside `lock`.
+    void SetStageSwitch(std::atomic<bool>& field, bool value);
+    // The stages' delay that the dry signal must match for keep-only-noise.
+    int ChainLatency() const;
+    void FeedDryLine(float* const* block, int channels, int frames, int delay);
+    void RunChain(float* const* block, int channels, int frames, bool onlyNoise);
+    void SubtractDryLine(float* const* block, int channels, int frames);
+
+    mutable NamedLock lock;
+    // Guarded by `lock`.
+    int sampleRate = 44100;
+    int blockChannels = 2;
+    std::atomic<bool> bypass{false};
+    std::atomic<bool> keepOnlyNoise{false};
+    // The input delayed by the chain latency, fed only while keep-only-noise is on.
+    DataTail dryLine;
+    std::atomic<bool> reductionEnabled{true};
+    std::atomic<bool> training{false};
+    std::atomic<float> reductionAmount{0.5f};
+    std::atomic<float> reductionSensitivity{0.5f};
+    Denoise denoise;
+    LookAheadStreamer denoiseStreamer{&denoise};
+    std::atomic<bool> declickEnabled{true};
+    std::atomic<float> declickSensitivity{0.5f};
+    Declick declick;
+    std::atomic<bool> declipEnabled{true};
+    Declip declip;
+};
+
+} // namespace DSP::Restoration
