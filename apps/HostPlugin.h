@@ -1,0 +1,58 @@
+#pragma once
+// The plug-in as the command line hosts it: the whole effect with the host-facing
+// hooks left empty (there is no editor and no host automation to tell), and access
+// to its parameters by their names, wherever in its components they live.
+
+#include <cstdint>
+#include <initializer_list>
+#include <string_view>
+
+#include "core/Component.h"
+#include "core/Plugin.h"
+
+// A switch by its parameter name, and the value it is to take.
+struct SwitchSetting {
+    const char* name;
+    bool value;
+};
+
+class HostPlugin : public Plugin {
+public:
+    HostPlugin();
+
+    void OnParameterChanged(ChangePhase, DSP::Component&, std::uint32_t,
+                            const ParamValue&) override {}
+
+    // The latency in frames, at the rate streaming last started with, that the effect
+    // has with these switches set; they are put back afterwards.
+    std::uint32_t LatencyWith(std::initializer_list<SwitchSetting> switches);
+};
+
+class FloatParamRef {
+public:
+    // Throws std::logic_error when no component has a float parameter of that name.
+    FloatParamRef(const Plugin& plugin, std::string_view name);
+
+    float Get() const { return component->GetFloatParam(index); }
+    void Set(float value) const { component->SetFloatParam(index, value); }
+    float Default() const { return component->GetFloatParamDefault(index); }
+    DSP::ParamRange<float> Range() const { return component->GetFloatParamRange(index); }
+
+private:
+    DSP::Component* component;
+    std::uint32_t index;
+};
+
+class BoolParamRef {
+public:
+    // Throws std::logic_error when no component has a bool parameter of that name.
+    BoolParamRef(const Plugin& plugin, std::string_view name);
+
+    bool Get() const { return component->GetBoolParam(index); }
+    void Set(bool value) const { component->SetBoolParam(index, value); }
+    bool Default() const { return component->GetBoolParamDefault(index); }
+
+private:
+    DSP::Component* component;
+    std::uint32_t index;
+};

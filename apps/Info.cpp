@@ -1,0 +1,143 @@
+#include "apps/Info.h"
+
+#include <charconv>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "apps/HostPlugin.h"
+#include "apps/Settings.h"
+
+namespace {
+
+struct ParamRow {
+    std::string name;
+    std::string option;
+    bool isSwitch;
+    float minimum;
+    float maximum;
+    float defaultValue;
+};
+
+struct LatencyRow {
+    const char* key;
+    const char* label;
+    std::uint32_t frames;
+};
+
+std::string Number(float value) {
+    char text[32];
+    const auto result = std::to_chars(text, text + sizeof text, value);
+    return std::string(text, result.ptr);
+}
+
+std::vector<ParamRow> ParamRows(const HostPlugin& plugin) {
+    std::vector<ParamRow> rows;
+    for (const SliderOption& slider : sliderOptions) {
+        const FloatParamRef param(plugin, slider.param);
+        rows.push_back({slider.param, std::string(slider.option) + " V", false,
+                        param.Range().minimum, param.Range().maximum, param.Default()});
+    }
+    const auto addSwitch = [&](const char* name, std::string option) {
+        rows.push_back({name, std::move(option), true, 0, 1,
+                        BoolParamRef(plugin, name).Default() ? 1.0f : 0.0f});
+    };
+    for (const SwitchOption& option : switchOptions)
+        addSwitch(option.param, std::string(option.option));
+    addSwitch(ParamName::train, "--train START-END");
+    addSwitch(ParamName::bypass, "");
+    return rows;
+}
+
+// Each stage's share is what switching it on alone adds to the latency of the
+// component's block framing, which is there with every stage off.
+std::vector<LatencyRow> LatencyRows(HostPlugin& plugin) {
+    const char* const reduction = ParamName::enableReduction;
+    const char* const declick = ParamName::enableDeclicking;
+    const char* const declip = ParamName::enableDeclipping;
+    const std::uint32_t framing =
+        plugin.LatencyWith({{reduction, false}, {declick, false}, {declip, false}});
+    const auto alone = [&](const char* on, const char* off1, const char* off2) {
+        return plugin.LatencyWith({{on, true}, {off1, false}, {off2, false}}) - framing;
+    };
+    return {
+        {"framing", "block framing", framing},
+        {"declip", "declip", alone(declip, declick, reduction)},
+        {"declick", "declick", alone(declick, declip, reduction)},
+        {"denoise", "noise reduction", alone(reduction, declip, declick)},
+    };
+}
+
+void PrintTable(std::uint32_t rate, const std::vector<ParamRow>& params,
+                const std::vector<LatencyRow>& stages, std::uint32_t total, std::ostream& out) {
+    char line[160];
+    std::snprintf(line, sizeof line, "%-30s %-24s %-9s %s\n", "parameter", "option", "range",
+                  "default");
+    out << line;
+    for (const ParamRow& p : params) {
+        const std::string range =
+            p.isSwitch ? "off/on" : Number(p.minimum) + " to " + Number(p.maximum);
+        const std::string value =
+            p.isSwitch ? (p.defaultValue != 0 ? "on" : "off") : Number(p.defaultValue);
+        std::snprintf(line, sizeof line, "%-30s %-24s %-9s %s\n", p.name.c_str(),
+                      p.option.empty() ? "-" : p.option.c_str(), range.c_str(), value.c_str());
+        out << line;
+    }
+    std::snprintf(line, sizeof line, "\nlatency at %u Hz %20s %10s\n", rate, "frames", "ms");
+    out << line;
+    const auto row = [&](const char* label, std::uint32_t frames) {
+        std::snprintf(line, sizeof line, "  %-30s %8u %10.2f\n", label, frames,
+                      1000.0 * frames / rate);
+        out << line;
+    };
+    for (const LatencyRow& stage : stages)
+        row(stage.label, stage.frames);
+    row("whole effect", total);
+}
+
+std::string Quoted(const std::string& text) {
+    std::string quoted = "\"";
+    for (const char c : text) {
+        if (c == '"' || c == '\\') quoted += '\\';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
+void PrintJson(std::uint32_t rate, const std::vector<ParamRow>& params,
+               const std::vector<LatencyRow>& stages, std::uint32_t total, std::ostream& out) {
+    out << "{\"rate\":" << rate << ",\"parameters\":[";
+    for (std::size_t i = 0; i < params.size(); ++i) {
+        const ParamRow& p = params[i];
+        out << (i > 0 ? "," : "") << "{\"name\":" << Quoted(p.name)
+            << ",\"option\":" << Quoted(p.option);
+        if (p.isSwitch) {
+            out << ",\"type\":\"switch\",\"default\":" << (p.defaultValue != 0 ? "true" : "false");
+        } else {
+            out << ",\"type\":\"float\",\"min\":" << Number(p.minimum)
+                << ",\"max\":" << Number(p.maximum) << ",\"default\":" << Number(p.defaultValue);
+        }
+        out << "}";
+    }
+    out << "],\"stages\":{";
+    for (std::size_t i = 0; i < stages.size(); ++i)
+        out << (i > 0 ? "," : "") << Quoted(stages[i].key) << ":" << stages[i].frames;
+    out << "},\"latency\":" << total << "}\n";
+}
+
+} // namespace
+
+void PrintInfo(const InfoOptions& options, std::ostream& out) {
+    HostPlugin plugin;
+    plugin.SetChannels(2, 2);
+    plugin.StartStreaming(options.rate);
+    const std::vector<ParamRow> params = ParamRows(plugin);
+    const std::vector<LatencyRow> stages = LatencyRows(plugin);
+    const std::uint32_t total = plugin.LatencyWith({});
+    plugin.StopStreaming();
+    if (options.json) {
+        PrintJson(options.rate, params, stages, total, out);
+    } else {
+        PrintTable(options.rate, params, stages, total, out);
+    }
+}

@@ -1,0 +1,18 @@
+#pragma once
+// SIGINT, SIGTERM and SIGHUP stop a run cleanly: the handler only notes the signal,
+// and the processing loop ends at its next check point, so the temporary output is
+// removed by the normal unwinding. A second signal, for a run that does not reach a
+// check point, removes the protected file itself and ends the process at once.
+
+#include <string>
+
+namespace Interrupt {
+
+void Install();
+// Throws CliError with exit code 128 + the signal when one has arrived.
+void CheckPoint();
+// The file that a second signal removes; one at a time.
+void ProtectFile(const std::string& path);
+void ReleaseFile();
+
+} // namespace Interrupt

@@ -1,0 +1,131 @@
+// The sonavel command line against ffmpeg's restoration chain on the same file, in one
+// run: 60 s of synthesised stereo music at 44.1 kHz with crackle, hiss and clipping,
+// restored by all three stages with the noise learnt from its first 2 s, and by
+// `ffmpeg -af adeclip,adeclick,afftdn`. Then the peak memory of sonavel on a 60-minute
+// file, which must not grow with the length of the input.
+// Usage: bench_cli [minutes for the long file, default 60]
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sndfile.h>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+#include "apps/Synth.h"
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::uint32_t rate = 44100;
+constexpr double seconds = 60.0;
+constexpr double leadIn = 2.0;
+
+struct Measured {
+    bool ran;
+    double seconds;
+    double peakMegabytes;
+};
+
+// Runs the command (found on PATH) to its end, timing it. Its peak memory comes from
+// /usr/bin/time: the rusage of a spawned child also counts the memory of this process,
+// which it shares until it starts the command.
+Measured Time(const fs::path& dir, const std::vector<std::string>& command) {
+    const fs::path memory = dir / "peak-memory";
+    std::vector<std::string> timed{"/usr/bin/time", "-f", "%M", "-o", memory.string()};
+    timed.insert(timed.end(), command.begin(), command.end());
+    std::vector<char*> argv;
+    for (const std::string& arg : timed)
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    const auto start = std::chrono::steady_clock::now();
+    pid_t pid = 0;
+    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
+        return {false, 0, 0};
+    int status = 0;
+    waitpid(pid, &status, 0);
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    const bool ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    double kilobytes = 0.0;
+    std::ifstream(memory) >> kilobytes;
+    return {ok, took.count(), kilobytes / 1024.0};
+}
+
+StereoSignal DamagedMusic() {
+    StereoSignal s = SynthesiseMusic(leadIn, seconds - leadIn, rate, 1.3f);
+    AddCrackle(s, 25.0, 1);
+    AddHiss(s, -45.0f, 2);
+    Clip(s, 1.0f);
+    return s;
+}
+
+// The signal `repeats` times over, as 16-bit PCM.
+bool WriteWave(const fs::path& path, const StereoSignal& s, int repeats) {
+    SF_INFO info{};
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    info.channels = 2;
+    info.samplerate = int(s.rate);
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    if (file == nullptr) return false;
+    std::vector<float> frames;
+    for (std::size_t i = 0; i < s.Frames(); ++i) {
+        frames.push_back(s.left[i]);
+        frames.push_back(s.right[i]);
+    }
+    bool ok = true;
+    for (int r = 0; r < repeats && ok; ++r)
+        ok = sf_writef_float(file, frames.data(), sf_count_t(s.Frames())) == sf_count_t(s.Frames());
+    return sf_close(file) == 0 && ok;
+}
+
+std::vector<std::string> Sonavel(const fs::path& in, const fs::path& out) {
+    return {SONAVEL_BINARY, "restore", in.string(), out.string(),
+            "--train",      "0-2",     "--quiet",   "--force"};
+}
+
+void CompareWithFfmpeg(const fs::path& dir, const StereoSignal& music) {
+    const fs::path in = dir / "music.wav";
+    if (!WriteWave(in, music, 1)) return void(std::puts("cannot write the test file"));
+    const Measured ours = Time(dir, Sonavel(in, dir / "ours.wav"));
+    const Measured theirs = Time(dir, {"ffmpeg", "-v", "error", "-y", "-i", in.string(), "-af",
+                                       "adeclip,adeclick,afftdn", (dir / "ffmpeg.wav").string()});
+    std::printf("60 s stereo 44.1 kHz, declip + declick + trained noise reduction\n");
+    if (!ours.ran) return void(std::puts("  sonavel failed"));
+    std::printf("  sonavel   %7.2f s  %6.0fx real time  peak memory %.1f MB\n", ours.seconds,
+                seconds / ours.seconds, ours.peakMegabytes);
+    if (!theirs.ran) return void(std::puts("  ffmpeg not available: comparison skipped"));
+    std::printf("  ffmpeg    %7.2f s  %6.0fx real time  peak memory %.1f MB"
+                "  (adeclip,adeclick,afftdn)\n",
+                theirs.seconds, seconds / theirs.seconds, theirs.peakMegabytes);
+    std::printf("  sonavel is %.1fx faster than the ffmpeg chain\n", theirs.seconds / ours.seconds);
+}
+
+void MeasureLongFile(const fs::path& dir, const StereoSignal& music, int minutes) {
+    const fs::path in = dir / "long.wav";
+    if (!WriteWave(in, music, minutes)) return void(std::puts("cannot write the long file"));
+    const Measured ours = Time(dir, Sonavel(in, dir / "long-out.wav"));
+    if (!ours.ran) return void(std::puts("  sonavel failed on the long file"));
+    std::printf("%d min stereo 44.1 kHz: sonavel %.1f s (%.0fx real time), peak memory %.1f MB\n",
+                minutes, ours.seconds, minutes * 60.0 / ours.seconds, ours.peakMegabytes);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const int minutes = argc > 1 ? std::atoi(argv[1]) : 60;
+    char pattern[] = "/tmp/bench_cli-XXXXXX";
+    if (mkdtemp(pattern) == nullptr) return 1;
+    const fs::path dir = pattern;
+    const StereoSignal music = DamagedMusic();
+    CompareWithFfmpeg(dir, music);
+    MeasureLongFile(dir, music, minutes);
+    fs::remove_all(dir);
+    return 0;
+}

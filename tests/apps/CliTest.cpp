@@ -1,0 +1,364 @@
+// The sonavel binary as a user runs it, on files made here.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <csignal>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <sndfile.h>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+#include "apps/HostPlugin.h"
+#include "apps/Synth.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct RunResult {
+    int code;
+    std::string out;
+    std::string err;
+};
+
+struct Audio {
+    SF_INFO info{};
+    std::vector<double> samples; // interleaved
+};
+
+std::string ReadText(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+class Cli : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() /
+              ("sonavel-cli-" + std::to_string(getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    std::string At(const std::string& name) const { return (dir / name).string(); }
+
+    // Starts sonavel; `fileSizeLimit` > 0 makes writes beyond it fail as on a full disk.
+    pid_t Start(const std::vector<std::string>& args, rlim_t fileSizeLimit = 0) const {
+        const pid_t pid = fork();
+        if (pid != 0) return pid;
+        if (fileSizeLimit > 0) {
+            const rlimit limit{fileSizeLimit, fileSizeLimit};
+            setrlimit(RLIMIT_FSIZE, &limit);
+            signal(SIGXFSZ, SIG_IGN);
+        }
+        dup2(open(At("stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+        dup2(open(At("stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+        std::vector<char*> argv{const_cast<char*>(SONAVEL_BINARY)};
+        for (const std::string& arg : args)
+            argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
+        execv(SONAVEL_BINARY, argv.data());
+        _exit(127);
+    }
+
+    RunResult Finish(pid_t pid) const {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        RunResult run{code, ReadText(At("stdout")), ReadText(At("stderr"))};
+        fs::remove(At("stdout"));
+        fs::remove(At("stderr"));
+        return run;
+    }
+
+    RunResult Sonavel(const std::vector<std::string>& args, rlim_t fileSizeLimit = 0) const {
+        return Finish(Start(args, fileSizeLimit));
+    }
+
+    std::vector<std::string> Files() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    fs::path dir;
+};
+
+// Music with crackle, hiss and clipping, the kind of input the effect is for.
+StereoSignal Damaged(double seconds, std::uint32_t rate = 44100) {
+    StereoSignal s = SynthesiseMusic(0.5, seconds - 0.5, rate, 1.2f);
+    AddCrackle(s, 20.0, 7);
+    AddHiss(s, -50.0f, 8);
+    Clip(s, 1.0f);
+    return s;
+}
+
+void Write(const std::string& path, int format, const StereoSignal& s, int channels = 2) {
+    SF_INFO info{};
+    info.format = format;
+    info.channels = channels;
+    info.samplerate = int(s.rate);
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
+    std::vector<double> frames;
+    for (std::size_t i = 0; i < s.Frames(); ++i) {
+        frames.push_back(s.left[i]);
+        for (int c = 1; c < channels; ++c)
+            frames.push_back(s.right[i]);
+    }
+    sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+    sf_writef_double(file, frames.data(), sf_count_t(s.Frames()));
+    sf_close(file);
+}
+
+Audio Read(const std::string& path) {
+    Audio audio;
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &audio.info);
+    if (file == nullptr) return audio;
+    audio.samples.resize(std::size_t(audio.info.frames * audio.info.channels));
+    sf_readf_double(file, audio.samples.data(), audio.info.frames);
+    sf_close(file);
+    return audio;
+}
+
+double Rms(const std::vector<double>& x) {
+    double sum = 0.0;
+    for (const double v : x)
+        sum += v * v;
+    return std::sqrt(sum / double(x.size()));
+}
+
+TEST_F(Cli, EveryFormatComesOutWithTheInputsLengthAndFormat) {
+    const StereoSignal music = Damaged(2.0);
+    const int formats[] = {SF_FORMAT_WAV | SF_FORMAT_PCM_16,  SF_FORMAT_WAV | SF_FORMAT_PCM_24,
+                           SF_FORMAT_WAV | SF_FORMAT_PCM_32,  SF_FORMAT_WAV | SF_FORMAT_FLOAT,
+                           SF_FORMAT_WAV | SF_FORMAT_DOUBLE,  SF_FORMAT_WAVEX | SF_FORMAT_PCM_24,
+                           SF_FORMAT_FLAC | SF_FORMAT_PCM_16, SF_FORMAT_AIFF | SF_FORMAT_PCM_24,
+                           SF_FORMAT_OGG | SF_FORMAT_VORBIS,  SF_FORMAT_WAV | SF_FORMAT_PCM_U8};
+    for (const int format : formats) {
+        for (const int channels : {1, 2}) {
+            const std::string ext = (format & SF_FORMAT_TYPEMASK) == SF_FORMAT_FLAC   ? ".flac"
+                                    : (format & SF_FORMAT_TYPEMASK) == SF_FORMAT_AIFF ? ".aiff"
+                                    : (format & SF_FORMAT_TYPEMASK) == SF_FORMAT_OGG  ? ".ogg"
+                                                                                      : ".wav";
+            SCOPED_TRACE(std::to_string(format) + ext + " x" + std::to_string(channels));
+            Write(At("in" + ext), format, music, channels);
+            const RunResult run = Sonavel({"restore", At("in" + ext), At("out" + ext), "--quiet"});
+            ASSERT_EQ(run.code, 0) << run.err;
+            EXPECT_EQ(run.err, "");
+            const Audio in = Read(At("in" + ext));
+            const Audio out = Read(At("out" + ext));
+            EXPECT_EQ(out.info.frames, in.info.frames);
+            EXPECT_EQ(out.info.channels, channels);
+            EXPECT_EQ(out.info.format, format);
+            // The declipper leaves 6 dB of headroom; restoring removes little energy.
+            EXPECT_NEAR(20 * std::log10(Rms(out.samples) / Rms(in.samples)), -6.0, 0.5);
+            fs::remove(At("out" + ext));
+        }
+    }
+}
+
+// The engine's anti-denormal offset can move a sample across an integer step, and the
+// engine's float holds 24 bits, so 32-bit samples come back within its precision.
+TEST_F(Cli, WithEveryStageOffIntegersComeBackWithinOneStep) {
+    const StereoSignal music = Damaged(1.5);
+    for (const auto& [format, step] :
+         {std::pair{SF_FORMAT_PCM_16, 0x1p-15}, std::pair{SF_FORMAT_PCM_24, 0x1p-23},
+          std::pair{SF_FORMAT_PCM_32, 0x1p-24}}) {
+        Write(At("in.wav"), SF_FORMAT_WAV | format, music);
+        const RunResult run = Sonavel({"restore", At("in.wav"), At("out.wav"), "--no-declip",
+                                       "--no-declick", "--no-denoise", "--force"});
+        ASSERT_EQ(run.code, 0) << run.err;
+        const Audio in = Read(At("in.wav"));
+        const Audio out = Read(At("out.wav"));
+        ASSERT_EQ(out.samples.size(), in.samples.size());
+        double largest = 0.0;
+        for (std::size_t i = 0; i < in.samples.size(); ++i)
+            largest = std::max(largest, std::fabs(out.samples[i] - in.samples[i]));
+        EXPECT_LE(largest, step) << format;
+    }
+}
+
+// Files shorter than the latency come back whole from the flushed tail, aligned.
+TEST_F(Cli, ShortFilesKeepTheirLengthAndAlignment) {
+    const StereoSignal music = Damaged(1.0);
+    for (const std::size_t frames : {std::size_t(0), std::size_t(1), std::size_t(4410)}) {
+        StereoSignal part = music;
+        part.left.resize(frames);
+        part.right.resize(frames);
+        Write(At("in.wav"), SF_FORMAT_WAV | SF_FORMAT_FLOAT, part);
+        const RunResult run = Sonavel({"restore", At("in.wav"), At("out.wav"), "--no-declip",
+                                       "--no-declick", "--no-denoise", "--force"});
+        ASSERT_EQ(run.code, 0) << run.err;
+        const Audio in = Read(At("in.wav"));
+        const Audio out = Read(At("out.wav"));
+        ASSERT_EQ(out.samples.size(), in.samples.size());
+        for (std::size_t i = 0; i < in.samples.size(); ++i)
+            ASSERT_NEAR(out.samples[i], in.samples[i], 1e-6) << i;
+    }
+}
+
+TEST_F(Cli, MonoProcessingGivesTwoEqualChannels) {
+    Write(At("in.wav"), SF_FORMAT_WAV | SF_FORMAT_FLOAT, Damaged(1.0));
+    ASSERT_EQ(Sonavel({"restore", At("in.wav"), At("out.wav"), "--mono"}).code, 0);
+    const Audio out = Read(At("out.wav"));
+    ASSERT_EQ(out.info.channels, 2);
+    double difference = 0.0;
+    for (std::size_t i = 0; i < out.samples.size(); i += 2)
+        difference = std::max(difference, std::fabs(out.samples[i] - out.samples[i + 1]));
+    EXPECT_EQ(difference, 0.0);
+    EXPECT_GT(Rms(out.samples), 0.05);
+}
+
+// Restored / declip gain - noise-only = input. Where clicks are rebuilt the
+// interpolation's solve magnifies float rounding, so with declicking the match is
+// judged on the RMS.
+TEST_F(Cli, RestoredOverDeclipGainMinusNoiseOnlyGivesBackTheInput) {
+    Write(At("in.wav"), SF_FORMAT_WAV | SF_FORMAT_FLOAT, Damaged(3.0));
+    for (const bool declick : {false, true}) {
+        std::vector<std::string> args{"restore", At("in.wav"), At("restored.wav"), "--no-denoise",
+                                      "--force"};
+        if (!declick) args.push_back("--no-declick");
+        ASSERT_EQ(Sonavel(args).code, 0);
+        args[2] = At("noise.wav");
+        args.push_back("--noise-only");
+        ASSERT_EQ(Sonavel(args).code, 0);
+        const Audio in = Read(At("in.wav"));
+        const Audio restored = Read(At("restored.wav"));
+        const Audio noise = Read(At("noise.wav"));
+        const double makeUp = std::pow(10.0, 6.0 / 20.0);
+        double largest = 0.0;
+        double squares = 0.0;
+        double removed = 0.0;
+        for (std::size_t i = 0; i < in.samples.size(); ++i) {
+            const double error = restored.samples[i] * makeUp - noise.samples[i] - in.samples[i];
+            largest = std::max(largest, std::fabs(error));
+            squares += error * error;
+            removed = std::max(removed, std::fabs(noise.samples[i]));
+        }
+        EXPECT_GT(removed, 0.05);
+        if (declick) {
+            EXPECT_LT(std::sqrt(squares / double(in.samples.size())), 1e-5);
+        } else {
+            EXPECT_LT(largest, 1e-6);
+        }
+    }
+}
+
+TEST_F(Cli, AProfileIsThePluginsSavedStateAndRestoresLikeTraining) {
+    StereoSignal noise = SynthesiseMusic(3.0, 0.0, 44100, 1.0f);
+    AddHiss(noise, -40.0f, 3);
+    Write(At("noise.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, noise);
+    Write(At("in.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, Damaged(2.0));
+    const RunResult trained = Sonavel({"train", At("noise.wav"), At("hiss.profile")});
+    ASSERT_EQ(trained.code, 0) << trained.err;
+
+    const std::string profile = ReadText(At("hiss.profile"));
+    const std::vector<std::uint8_t> bytes(profile.begin(), profile.end());
+    ASSERT_EQ(bytes.size(), 32818u);
+    EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 12),
+              (std::vector<std::uint8_t>{0x4C, 0xAD, 0xAE, 0x05, 23, 0, 0, 0, 0x32, 0x80, 0, 0}));
+    HostPlugin plugin;
+    ASSERT_TRUE(plugin.LoadState(bytes, true));
+    EXPECT_EQ(plugin.SaveState(), bytes);
+    EXPECT_NE(plugin.SaveState(), HostPlugin().SaveState());
+
+    ASSERT_EQ(Sonavel({"restore", At("in.wav"), At("a.wav"), "--profile", At("hiss.profile")}).code,
+              0);
+    ASSERT_EQ(Sonavel({"restore", At("in.wav"), At("b.wav"), "--train-file", At("noise.wav")}).code,
+              0);
+    EXPECT_EQ(ReadText(At("a.wav")), ReadText(At("b.wav")));
+}
+
+TEST_F(Cli, RefusalsExplainThemselvesAndLeaveNothing) {
+    Write(At("in.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, Damaged(1.0));
+    std::ofstream(At("kept.wav")) << "precious";
+    std::ofstream(At("bad.profile")) << "not a profile";
+    SF_INFO six{};
+    six.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    six.channels = 6;
+    six.samplerate = 44100;
+    sf_close(sf_open(At("six.wav").c_str(), SFM_WRITE, &six));
+    const auto before = Files();
+    struct Case {
+        std::vector<std::string> args;
+        int code;
+    };
+    const Case cases[] = {
+        {{"restore", At("in.wav"), At("kept.wav")}, 4},
+        {{"restore", At("in.wav"), dir.string() + "/./in.wav", "--force"}, 4},
+        {{"restore", At("missing.wav"), At("out.wav")}, 3},
+        {{"restore", At("kept.wav"), At("out.wav")}, 3},
+        {{"restore", At("six.wav"), At("out.wav")}, 3},
+        {{"restore", At("in.wav"), At("out.wav"), "--profile", At("bad.profile")}, 3},
+        {{"restore", At("in.wav"), At("out.wav"), "--amount", "2"}, 2},
+        {{"restore", At("in.wav"), At("out.flac"), "--format", "double"}, 2},
+        {{"restore", At("in.wav"), At("out.wav"), "--train", "0-9"}, 2},
+        {{"restore", At("in.wav"), At("out.wav"), "--train", "0-0.1"}, 2},
+        {{"restore", At("in.wav"), At("nofolder/out.wav")}, 4},
+    };
+    for (const Case& c : cases) {
+        const RunResult run = Sonavel(c.args);
+        EXPECT_EQ(run.code, c.code) << c.args[2] << " " << run.err;
+        EXPECT_TRUE(run.err.starts_with("sonavel: ") && run.err.find('\n') == run.err.size() - 1)
+            << run.err;
+        EXPECT_EQ(Files(), before) << run.err;
+    }
+    EXPECT_EQ(ReadText(At("kept.wav")), "precious");
+
+    const RunResult full = Sonavel({"restore", At("in.wav"), At("out.wav")}, 20000);
+    EXPECT_EQ(full.code, 4) << full.err;
+    EXPECT_EQ(Files(), before);
+}
+
+TEST_F(Cli, AnInterruptedRunLeavesNothing) {
+    StereoSignal noise = SynthesiseMusic(60.0, 0.0, 44100, 0.0f);
+    AddHiss(noise, -20.0f, 4);
+    Write(At("in.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, noise);
+    const auto before = Files();
+    const pid_t pid = Start({"restore", At("in.wav"), At("out.wav")});
+    // Once the temporary output exists the run is under way.
+    const auto underWay = [&] {
+        const auto files = Files();
+        return std::any_of(files.begin(), files.end(),
+                           [](const std::string& name) { return name.starts_with(".out.wav."); });
+    };
+    for (int wait = 0; wait < 5000 && !underWay(); ++wait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    kill(pid, SIGINT);
+    const RunResult run = Finish(pid);
+    EXPECT_EQ(run.code, 128 + SIGINT) << run.err;
+    EXPECT_EQ(run.err, "sonavel: stopped by Interrupt\n");
+    EXPECT_EQ(Files(), before);
+}
+
+TEST_F(Cli, InfoReportsEachStagesLatencyAndTheirSum) {
+    for (const auto& [rate, declip] : {std::pair{"44100", 1394}, std::pair{"48000", 1472}}) {
+        const RunResult run = Sonavel({"info", "--json", "--rate", rate});
+        ASSERT_EQ(run.code, 0) << run.err;
+        const auto number = [&](const std::string& key) {
+            const std::size_t at = run.out.find("\"" + key + "\":");
+            return at == std::string::npos ? -1 : std::stoi(run.out.substr(at + key.size() + 3));
+        };
+        EXPECT_EQ(number("framing"), 4095);
+        EXPECT_EQ(number("declip"), declip);
+        EXPECT_EQ(number("latency"),
+                  number("framing") + number("declip") + number("declick") + number("denoise"));
+        EXPECT_NE(run.out.find("{\"name\":\"Reduction Amount\",\"option\":\"--amount V\","
+                               "\"type\":\"float\",\"min\":0,\"max\":1,\"default\":0.5}"),
+                  std::string::npos);
+    }
+}
+
+} // namespace

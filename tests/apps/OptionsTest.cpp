@@ -1,0 +1,90 @@
+#include <gtest/gtest.h>
+
+#include "apps/CliError.h"
+#include "apps/Options.h"
+
+namespace {
+
+Command Parse(std::initializer_list<std::string_view> args) {
+    return ParseCommandLine(args);
+}
+
+int UsageCode(std::initializer_list<std::string_view> args) {
+    try {
+        Parse(args);
+    } catch (const CliError& error) {
+        return error.Code();
+    }
+    return 0;
+}
+
+TEST(Options, RestoreTakesFilesSlidersSwitchesAndFormat) {
+    const auto o = std::get<RestoreOptions>(Parse(
+        {"restore", "in.wav", "--amount=0.25", "--sensitivity", "1", "--no-declick", "--noise-only",
+         "--format", "pcm24", "--train", "0:01-0:02.5", "--force", "--", "--out.wav"}));
+    EXPECT_EQ(o.input, "in.wav");
+    EXPECT_EQ(o.output, "--out.wav");
+    EXPECT_FLOAT_EQ(*o.settings.amount, 0.25f);
+    EXPECT_FLOAT_EQ(*o.settings.sensitivity, 1.0f);
+    EXPECT_FALSE(o.settings.declickSensitivity);
+    EXPECT_EQ(o.settings.declick, false);
+    EXPECT_EQ(o.settings.noiseOnly, true);
+    EXPECT_FALSE(o.settings.declip);
+    EXPECT_EQ(o.format, SampleFormat::Pcm24);
+    EXPECT_DOUBLE_EQ(o.trainRange->start, 1.0);
+    EXPECT_DOUBLE_EQ(*o.trainRange->end, 2.5);
+    EXPECT_TRUE(o.force);
+    EXPECT_FALSE(o.quiet);
+}
+
+TEST(Options, MalformedCommandLinesAreUsageErrors) {
+    EXPECT_EQ(UsageCode({}), ExitCode::usage);
+    EXPECT_EQ(UsageCode({"restroe", "a", "b"}), ExitCode::usage);
+    EXPECT_EQ(UsageCode({"restore", "a"}), ExitCode::usage);
+    EXPECT_EQ(UsageCode({"restore", "a", "b", "c"}), ExitCode::usage);
+    EXPECT_EQ(UsageCode({"restore", "a", "b", "--amount", "1.5"}), ExitCode::usage);
+    EXPECT_EQ(UsageCode({"restore", "a", "b", "--amount", "nan"}), ExitCode::usage);
+    EXPECT_EQ(UsageCode({"restore", "a", "b", "--amount"}), ExitCode::usage);
+    EXPECT_EQ(UsageCode({"restore", "a", "b", "--mono=yes"}), ExitCode::usage);
+    EXPECT_EQ(UsageCode({"restore", "a", "b", "--format", "pcm8"}), ExitCode::usage);
+    EXPECT_EQ(UsageCode({"restore", "a", "b", "--bogus"}), ExitCode::usage);
+    EXPECT_EQ(UsageCode({"restore", "a", "b", "--profile", "p", "--train", "0-1"}),
+              ExitCode::usage);
+    EXPECT_EQ(UsageCode({"train", "a", "b", "--range", "2-1"}), ExitCode::usage);
+    EXPECT_EQ(UsageCode({"info", "--rate", "44100.5"}), ExitCode::usage);
+    EXPECT_EQ(UsageCode({"info", "extra"}), ExitCode::usage);
+    EXPECT_EQ(UsageCode({"demo", "a", "b"}), ExitCode::usage);
+}
+
+TEST(Options, TimesAreSecondsOrMinutesAndHours) {
+    EXPECT_DOUBLE_EQ(ParseTime("12.5"), 12.5);
+    EXPECT_DOUBLE_EQ(ParseTime("1:02.5"), 62.5);
+    EXPECT_DOUBLE_EQ(ParseTime("1:00:02"), 3602.0);
+    EXPECT_DOUBLE_EQ(ParseTime("90"), 90.0);
+    for (const char* bad : {"", "1:75", "1.5:00", "a", "1:2:3:4", "-1", "1:"})
+        EXPECT_THROW(ParseTime(bad), CliError) << bad;
+    const TimeRange open = ParseTimeRange("1:30-");
+    EXPECT_DOUBLE_EQ(open.start, 90.0);
+    EXPECT_FALSE(open.end);
+    EXPECT_THROW(ParseTimeRange("3"), CliError);
+    EXPECT_THROW(ParseTimeRange("-3"), CliError);
+}
+
+TEST(Options, OtherCommands) {
+    const auto info = std::get<InfoOptions>(Parse({"info", "--rate", "48000", "--json"}));
+    EXPECT_EQ(info.rate, 48000u);
+    EXPECT_TRUE(info.json);
+    EXPECT_EQ(std::get<InfoOptions>(Parse({"info"})).rate, 44100u);
+    const auto train = std::get<TrainOptions>(
+        Parse({"train", "n.wav", "p.sonavel", "--range", "0-2", "--amount", "0.7", "--quiet"}));
+    EXPECT_EQ(train.profile, "p.sonavel");
+    EXPECT_DOUBLE_EQ(*train.range->end, 2.0);
+    EXPECT_FLOAT_EQ(*train.settings.amount, 0.7f);
+    EXPECT_TRUE(train.quiet);
+    EXPECT_EQ(std::get<DemoOptions>(Parse({"demo"})).dir, "sonavel-demo");
+    EXPECT_EQ(std::get<DemoOptions>(Parse({"demo", "out"})).dir, "out");
+    EXPECT_TRUE(std::holds_alternative<HelpRequest>(Parse({"restore", "--help"})));
+    EXPECT_TRUE(std::holds_alternative<HelpRequest>(Parse({"help"})));
+}
+
+} // namespace
