@@ -1,0 +1,81 @@
+#include "tests/PluginBase/FilterTestSupport.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <string>
+#include <unistd.h>
+
+STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv);
+STDAPI DllCanUnloadNow();
+STDAPI DllRegisterServer();
+STDAPI DllUnregisterServer();
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The value as text, "<none>" without the key; the classes root is the test's own.
+std::string Value(const std::string& key, const char* name) {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS)
+        return "<none>";
+    BYTE data[512] = {};
+    DWORD type = 0, size = sizeof(data);
+    RegQueryValueExA(opened, name, nullptr, &type, data, &size);
+    RegCloseKey(opened);
+    return type == REG_DWORD ? std::to_string(*reinterpret_cast<DWORD*>(data))
+                             : reinterpret_cast<char*>(data);
+}
+
+} // namespace
+
+TEST(Server, TheFactoryMakesFiltersThatAnswerEveryInterface) {
+    IClassFactory* factory = nullptr;
+    EXPECT_EQ(DllGetClassObject(GUID_NULL, IID_IClassFactory, reinterpret_cast<void**>(&factory)),
+              CLASS_E_CLASSNOTAVAILABLE);
+    ASSERT_EQ(DllGetClassObject(DX::CLSID_DXPlugin, IID_IClassFactory,
+                                reinterpret_cast<void**>(&factory)),
+              S_OK);
+    IBaseFilter* filter = nullptr;
+    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IBaseFilter, reinterpret_cast<void**>(&filter)),
+              S_OK);
+    factory->Release();
+    EXPECT_EQ(DllCanUnloadNow(), S_FALSE);
+    for (const IID& iid : {DX::IID_IDXPlugin, IID_ISpecifyPropertyPages, IID_IPersistStream,
+                           IID_IStaticFilterPreset, IID_IMediaParams, IID_IMediaParamInfo,
+                           IID_IMediaParamsSetUICallback, IID_IMfxSoftSynth, IID_IMfxSoftSynth2}) {
+        IUnknown* face = nullptr;
+        ASSERT_EQ(filter->QueryInterface(iid, reinterpret_cast<void**>(&face)), S_OK);
+        face->Release();
+    }
+    EXPECT_EQ(filter->Release(), 0u);
+    EXPECT_EQ(DllCanUnloadNow(), S_OK);
+}
+
+TEST(Server, RegistrationWritesTheServerAndTheFilterAndUnregistrationRemovesThem) {
+    fs::path root = fs::temp_directory_path() / ("sonavel-dx-" + std::to_string(::getpid()));
+    setenv("XDG_DATA_HOME", root.c_str(), 1);
+    const std::string server = "CLSID\\{A0C640F5-2C3B-4606-9899-CA1E7503729E}";
+    const std::string filter = "CLSID\\{083863F1-70DE-11D0-BD40-00A0C911CE86}\\Instance\\"
+                               "{A0C640F5-2C3B-4606-9899-CA1E7503729E}";
+    ASSERT_EQ(DllRegisterServer(), S_OK);
+    EXPECT_EQ(Value(server, nullptr), "Quillon Sonavel");
+    char module[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, module, MAX_PATH); // the filter is linked into the test
+    EXPECT_EQ(Value(server + "\\InprocServer32", nullptr), module);
+    EXPECT_EQ(Value(server + "\\InprocServer32", "ThreadingModel"), "Both");
+    EXPECT_EQ(Value(filter, "FriendlyName"), "Quillon Sonavel");
+    EXPECT_EQ(Value(filter, "Merit"), std::to_string(0x00200000));
+    EXPECT_EQ(Value(filter + "\\Pins\\0", "Name"), "Input");
+    EXPECT_EQ(Value(filter + "\\Pins\\0", "ConnectsToPin"), "Output");
+    EXPECT_EQ(Value(filter + "\\Pins\\1", "Flags"), std::to_string(REG_PINFLAG_B_OUTPUT));
+    EXPECT_EQ(Value(filter + "\\Pins\\1\\Types\\0", "MajorType"),
+              "{73647561-0000-0010-8000-00AA00389B71}");
+    EXPECT_EQ(Value(filter + "\\Pins\\2", "Name"), "<none>");
+    ASSERT_EQ(DllUnregisterServer(), S_OK);
+    EXPECT_EQ(Value(server, nullptr), "<none>");
+    EXPECT_EQ(Value(filter, "FriendlyName"), "<none>");
+    fs::remove_all(root);
+    unsetenv("XDG_DATA_HOME");
+}
