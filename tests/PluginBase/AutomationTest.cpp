@@ -32,13 +32,18 @@ public:
         return Record("begin", indices[0]);
     }
     STDMETHODIMP ParamsChanged(DWORD, DWORD* indices, MP_DATA value) override {
-        return Record("change", indices[0], "=" + std::to_string(value));
+        return Record("change", indices[0], value);
     }
     STDMETHODIMP ParamsEndCapture(DWORD, DWORD* indices) override {
         return Record("end", indices[0]);
     }
-    HRESULT Record(const char* call, DWORD index, const std::string& value = "") {
-        calls += call + (" " + std::to_string(index)) + value + ";";
+    HRESULT Record(const char* call, DWORD index) {
+        calls.append(call).append(" ").append(std::to_string(index)).append(";");
+        return S_OK;
+    }
+    HRESULT Record(const char* call, DWORD index, MP_DATA value) {
+        calls.append(call).append(" ").append(std::to_string(index));
+        calls.append("=").append(std::to_string(value)).append(";");
         return S_OK;
     }
 
