@@ -4,6 +4,7 @@
 // fallback to a low order.
 
 #include "dsp/ARModel.h"
+#include "dsp/Decibels.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -34,9 +35,7 @@ inline int DurationInSamples(int sampleRate, float seconds) {
     return static_cast<int>(sampleRate * static_cast<double>(seconds)) + 1;
 }
 
-inline float DbToAmplitude(float db) {
-    return std::exp(0.115129255f * db);
-}
+using DSP::DbToAmplitude;
 
 // How far an analysis segment must move before its autocorrelation is measured again.
 inline float AnalysisHop(float quality, int analysisLength) {
