@@ -1,0 +1,167 @@
+// Fingerprints of every stage's output and of the whole effect for one fixed input and
+// fixed settings, taken before the code was reshaped: a refactor that moves a single
+// sample by more than the tolerance fails here, where the property tests (SNR, delay)
+// would let it through.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstdint>
+#include <vector>
+
+#include "RestorationTestSupport.h"
+#include "dsp/Declick.h"
+#include "dsp/Declip.h"
+#include "dsp/Denoise.h"
+#include "dsp/LookAheadStreamer.h"
+
+namespace {
+
+// Relative tolerance of every fingerprint value, relative to at least kGoldenScale. Not
+// exact equality: a vectorised FFT or Vec routine may reorder sums and move results by a
+// few float ulps of full-scale samples (1e-7); 1e-5 allows that and still catches any
+// change of the algorithm, which moves values by 1e-4 and more.
+constexpr double kGoldenTolerance = 1e-5;
+constexpr double kGoldenScale = 1e-2;
+constexpr std::size_t kFrames = 3 * 44100;
+// Sample positions that fall in start-up, in repaired clicks and clips and in plain music.
+constexpr std::size_t kProbes[] = {5000, 20011, 44100, 70001, 99999, 120000};
+
+struct Fingerprint {
+    double rms;
+    double samples[std::size(kProbes)];
+};
+
+// A portable generator, so that the input is the same on every standard library.
+struct Lcg {
+    std::uint32_t state;
+    float Next() {
+        state = state * 1664525u + 1013904223u;
+        return float(state >> 8) / float(1u << 24) * 2.0f - 1.0f;
+    }
+};
+
+// Music with hiss, clipped at 0.9, with a click every 997 frames from 0.5 s on.
+Audio GoldenInput() {
+    Audio audio{std::vector<float>(kFrames), std::vector<float>(kFrames)};
+    Lcg random{12345};
+    for (std::size_t i = 0; i < kFrames; ++i) {
+        const float t = float(i) / 44100.0f;
+        const float swell = 0.7f + 0.5f * std::sin(6.2831853f * 0.7f * t);
+        const float l = swell * (0.6f * std::sin(6.2831853f * 330.0f * t) +
+                                 0.3f * std::sin(6.2831853f * 1210.0f * t + 1.0f));
+        const float r = swell * 0.8f * std::sin(6.2831853f * 247.0f * t + 0.5f);
+        audio.left[i] = std::clamp(l + 0.01f * random.Next(), -0.9f, 0.9f);
+        audio.right[i] = std::clamp(r + 0.01f * random.Next(), -0.9f, 0.9f);
+    }
+    for (std::size_t at = 22050; at + 8 < kFrames; at += 997) {
+        for (std::size_t k = 0; k < 1 + at % 7; ++k) {
+            audio.left[at + k] += 0.4f * random.Next();
+            audio.right[at + k + 3] += 0.4f * random.Next();
+        }
+    }
+    return audio;
+}
+
+Fingerprint Summarise(const Audio& audio) {
+    Fingerprint f{};
+    double sum = 0.0;
+    for (std::size_t i = 0; i < audio.Frames(); ++i)
+        sum += double(audio.left[i]) * audio.left[i] + double(audio.right[i]) * audio.right[i];
+    f.rms = std::sqrt(sum / double(2 * audio.Frames()));
+    for (std::size_t k = 0; k < std::size(kProbes); ++k)
+        f.samples[k] = audio.left[kProbes[k]] + 0.5 * audio.right[kProbes[k]];
+    return f;
+}
+
+// Runs a set-up stage over the audio in blocks of 4096 frames, in place.
+Audio RunStage(DSP::AudioProcessor& stage, Audio audio) {
+    for (std::size_t at = 0; at < audio.Frames(); at += 4096) {
+        const int n = int(std::min<std::size_t>(4096, audio.Frames() - at));
+        float* block[] = {audio.left.data() + at, audio.right.data() + at};
+        stage.Process(block, n, nullptr);
+    }
+    return audio;
+}
+
+void ExpectFingerprint(const Fingerprint& got, const Fingerprint& want) {
+    auto near = [](double a, double b) {
+        return std::fabs(a - b) <= kGoldenTolerance * std::max(std::fabs(b), kGoldenScale);
+    };
+    EXPECT_TRUE(near(got.rms, want.rms)) << "rms " << got.rms << " want " << want.rms;
+    for (std::size_t k = 0; k < std::size(kProbes); ++k)
+        EXPECT_TRUE(near(got.samples[k], want.samples[k]))
+            << "sample " << kProbes[k] << ": " << got.samples[k] << " want " << want.samples[k];
+}
+
+void Print(const char* name, const Fingerprint& f) {
+    std::printf("%s: {%.9g, {", name, f.rms);
+    for (double s : f.samples)
+        std::printf("%.9g, ", s);
+    std::printf("}}\n");
+}
+
+} // namespace
+
+TEST(Golden, EachStageAndTheWholeEffectKeepTheirOutput) {
+    const Audio input = GoldenInput();
+
+    Declip declip;
+    declip.quality = 0.0f;
+    declip.clipLevel = -1.0f;
+    declip.Setup(2, 44100, 4096);
+    const Fingerprint clip = Summarise(RunStage(declip, input));
+
+    Declick declick;
+    declick.quality = 0.0f;
+    declick.detectionLevel = -7.5f;
+    declick.Setup(2, 44100, 4096);
+    const Fingerprint click = Summarise(RunStage(declick, input));
+
+    Denoise denoise;
+    LookAheadStreamer streamer(&denoise);
+    streamer.Setup(2, 44100, 4096);
+    denoise.StartTraining();
+    Audio noise{std::vector<float>(44100), std::vector<float>(44100)};
+    Lcg random{7};
+    for (std::size_t i = 0; i < 44100; ++i) {
+        noise.left[i] = 0.01f * random.Next();
+        noise.right[i] = 0.01f * random.Next();
+    }
+    float* noiseBlock[] = {noise.left.data(), noise.right.data()};
+    for (int at = 0; at + 4096 <= 44100; at += 4096) {
+        float* block[] = {noiseBlock[0] + at, noiseBlock[1] + at};
+        denoise.TrainBlock(block, 4096);
+    }
+    denoise.FinishTraining();
+    denoise.reductionDb = 18.0f;
+    denoise.UpdateCurves();
+    const Fingerprint reduce = Summarise(RunStage(streamer, input));
+
+    EffectPlugin plugin;
+    const Fingerprint chain = Summarise(RunStream(plugin, input));
+    plugin.Effect().SetKeepOnlyNoise(true);
+    const Fingerprint onlyNoise = Summarise(RunStream(plugin, input));
+
+    ExpectFingerprint(clip, {0.204381751, {0.229245421, 0.474871144, -0.00773922727, 0.292706147,
+                                           -0.102329969, 0.0546839125}});
+    ExpectFingerprint(click, {0.398372407, {0.419198707, 0.233041719, -0.127608061, 0.351376921,
+                                            0.554484248, -0.0189007223}});
+    ExpectFingerprint(reduce, {0.384902014, {0.0478836298, -0.94202143, -0.12972885, -0.60637933,
+                                             0.147937592, 0.00744696986}});
+    ExpectFingerprint(chain, {0.204651884, {0.357743919, 0.0188277811, 0.0460956823, -0.257912338,
+                                            0.167883135, -0.00851641595}});
+    ExpectFingerprint(onlyNoise, {0.0137289736, {-0.000235721469, 2.45273113e-05, -0.000104174018,
+                                                 -7.1823597e-05, -0.00010240078, -0.000159725547}});
+
+    // After an intended change of the output, this prints the new fingerprints.
+    if (std::getenv("SONAVEL_PRINT_GOLDEN") != nullptr) {
+        Print("declip", clip);
+        Print("declick", click);
+        Print("denoise", reduce);
+        Print("chain", chain);
+        Print("onlyNoise", onlyNoise);
+    }
+}
