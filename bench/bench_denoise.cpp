@@ -58,8 +58,7 @@ void DenoiseProcess(benchmark::State& state) {
     LookAheadStreamer streamer(&denoise);
     streamer.Setup(1, rate, blockFrames);
     TrainOnHiss(denoise, rate);
-    denoise.reductionDb = 18.0f;
-    denoise.UpdateCurves();
+    denoise.SetReductionDb(18.0f);
     const std::vector<float> signal = TestSignal(rate);
     std::vector<float> output(blockFrames);
     int block = 0;

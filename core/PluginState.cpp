@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "core/Component.h"
-#include "core/LittleEndian.h"
+#include "dsp/LittleEndian.h"
 #include "core/Plugin.h"
 #include "core/PrePatch.h"
 

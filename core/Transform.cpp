@@ -1,7 +1,7 @@
 #include "core/Transform.h"
 
 #include "core/Global.h"
-#include "dsp/Restoration.h"
+#include "core/Restoration.h"
 #include "primitives/Vec.h"
 
 namespace DSP {

@@ -2,6 +2,7 @@
 
 #include "primitives/Vec.h"
 
+#include <cassert>
 #include <cstddef>
 
 namespace DSP {
@@ -22,6 +23,14 @@ void DataTail::Allocate(int channels, int rate, int capacity, int tail, bool cle
     for (int c = 0; c < channels; ++c)
         buffers[c] = storage.data() + perChannel * static_cast<std::size_t>(c);
     if (clear) Reset();
+}
+
+void DataTail::Restart(int tail) {
+    const int perChannel = Capacity();
+    assert(tail <= perChannel);
+    tailLength = tail;
+    maxBlockSize = perChannel - tail;
+    Reset();
 }
 
 void DataTail::Setup(int channels, int rate, int maxFrames) {

@@ -23,6 +23,9 @@ public:
     // becomes 1 when capacity + tail < 1). Clears through Reset when clear is true.
     void Allocate(int channels, int rate, int capacity, int tail, bool clear);
 
+    // Starts over with `tail` frames of silence in the storage already allocated, which
+    // must hold them; the capacity beyond the tail shrinks accordingly. Allocates nothing.
+    void Restart(int tail);
     // Allocates without a tail.
     void Setup(int channels, int rate, int maxFrames) override;
     void Reset() override;

@@ -4,6 +4,7 @@
 #include "primitives/Vec.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <limits>
 
@@ -21,11 +22,17 @@ constexpr float smoothingRatioStep = 0.03f;
 constexpr int spectraTailFrames = 3;
 constexpr int rawGainTailFrames = 2;
 
+// The widest soft-maximum kernel, reached at 0 dB of reduction.
+int LargestKernelHalf() {
+    return int(std::floor(15.0f * 3.0f * Denoise::softSmoothing * Denoise::softSmoothing + 0.5f));
+}
+
 } // namespace
 
 Denoise::Denoise() {
     for (std::vector<float>& row : noiseProfile)
         row.assign(profileBins, defaultProfileDb);
+    EnsureKernels(LargestKernelHalf());
     Setup(2, 44100, 16);
 }
 
@@ -81,6 +88,12 @@ void Denoise::AllocateQueues() {
         }
     }
     smoothingBandStart.push_back(K);
+    // Low frequencies are allowed less reduction: 7 dB per factor e below 3 kHz.
+    tilt.resize(K);
+    for (int k = 0; k < K; ++k) {
+        const float high = filterbank.bandHigh[k];
+        tilt[k] = high <= 3000.0f ? 7.0f * std::log(3000.0f / high) : 0.0f;
+    }
     bandFactor.resize(K);
     for (int k = 0; k < K; ++k) {
         const float high = filterbank.bandHigh[k];
@@ -100,18 +113,23 @@ void Denoise::Reset() {
     finalGainDb.Fill(-50.0f);
 }
 
-void Denoise::UpdateCurves() {
-    // Low frequencies are allowed less reduction: 7 dB per factor e below 3 kHz.
-    std::vector<float> tilt(binCount);
-    for (int k = 0; k < binCount; ++k) {
-        const float high = filterbank.bandHigh[k];
-        tilt[k] = high <= 3000.0f ? 7.0f * std::log(3000.0f / high) : 0.0f;
-    }
-    for (int c = 0; c < channelCount; ++c)
-        UpdateCurves(c, tilt);
+void Denoise::SetReductionDb(float db) {
+    reductionDb = std::max(0.0f, db);
+    curvesOutdated = true;
 }
 
-void Denoise::UpdateCurves(int channel, const std::vector<float>& tilt) {
+void Denoise::SetSensitivityDb(float db) {
+    sensitivityDb = db;
+    curvesOutdated = true;
+}
+
+void Denoise::UpdateCurves() {
+    for (int c = 0; c < channelCount; ++c)
+        UpdateCurves(c);
+    curvesOutdated = false;
+}
+
+void Denoise::UpdateCurves(int channel) {
     const int K = binCount;
     const float A = reductionDb;
     const float flatOffset = sensitivityDb - 7.0f;
@@ -149,6 +167,8 @@ void Denoise::UpdateCurves(int channel, const std::vector<float>& tilt) {
 
 void Denoise::Process(float* const* input, int frames, float* const* output) {
     AudioProcessor::Process(input, frames, output);
+    assert(frames <= maxBlockSize);
+    if (curvesOutdated) UpdateCurves();
     if (output == nullptr) output = input;
     const int blockValues = framesPerBlock * binCount;
     for (DSP::DataTail* queue : {&rawGain, &smoothedGainDb, &finalGainDb})
@@ -243,7 +263,7 @@ void Denoise::SmoothSoftMaximum(int channel) {
     const int K = binCount;
     const float widthScale = 3.0f * softSmoothing / (0.05f * reductionDb + 1.0f);
     const int maxHalf = int(std::floor(15.0f * widthScale * softSmoothing + 0.5f));
-    EnsureKernels(maxHalf);
+    assert(maxHalf < int(kernels.size()));
     float* frames = smoothedGainDb.buffers[channel];
     for (int f = 0; f < framesPerBlock; ++f) {
         float* x = frames + f * K;

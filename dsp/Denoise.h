@@ -32,12 +32,26 @@ public:
     // Set up for 2 channels at 44100 Hz with the default profile.
     Denoise();
 
+    // Allocates everything Process needs, including the smoothing kernels of the smallest
+    // reduction amount.
     void Setup(int channels, int rate, int maxFrames) override;
+    // Real-time: allocates nothing; recomputes the curves first when a setting or the
+    // profile changed since the last block. frames must not exceed maxBlockSize.
     void Process(float* const* input, int frames, float* const* output) override;
     // Restarts the spectral queues and gain histories; keeps the filter bank and training.
     void Reset() override;
 
-    // Recomputes the per-bin curves from the profile, reductionDb and sensitivityDb.
+    // Largest attenuation A in dB ("Reduction Amount"), at least 0.
+    void SetReductionDb(float db);
+    float ReductionDb() const { return reductionDb; }
+    // Threshold offset in dB ("Reduction Sensitivity").
+    void SetSensitivityDb(float db);
+    float SensitivityDb() const { return sensitivityDb; }
+    // After noiseProfile was written from outside: the next block recomputes the curves.
+    void ProfileChanged() { curvesOutdated = true; }
+
+    // Recomputes the per-bin curves from the profile, reductionDb and sensitivityDb now;
+    // Process does it by itself, so only a reader of the curves needs to call it.
     void UpdateCurves();
 
     void StartTraining();
@@ -53,10 +67,6 @@ public:
     int BinCount() const { return binCount; }
     int FramesPerBlock() const { return framesPerBlock; }
 
-    // Threshold offset in dB ("Reduction Sensitivity").
-    float sensitivityDb = 0.0f;
-    // Largest attenuation A in dB ("Reduction Amount").
-    float reductionDb = 15.0f;
     // Learned noise level per channel and bin, dB.
     std::array<std::vector<float>, 2> noiseProfile;
 
@@ -83,7 +93,7 @@ private:
     const std::vector<float>& ProfileRow(int channel) const;
     void AllocateQueues();
     void AllocateTraining();
-    void UpdateCurves(int channel, const std::vector<float>& tilt);
+    void UpdateCurves(int channel);
 
     void ComputeRawGain(int channel);
     void SmoothTimeFrequency(int channel);
@@ -98,6 +108,11 @@ private:
     void ApplyGain(int channel);
     void AccumulateAmplitudes(const float* data, int frames, float* sum);
 
+    float sensitivityDb = 0.0f;
+    float reductionDb = 15.0f;
+    // Set by the setters, the end of training and ProfileChanged; cleared by UpdateCurves.
+    bool curvesOutdated = false;
+
     int frameSize = 2048;
     int framesPerBlock = 0;
     int hop = 512;
@@ -105,6 +120,8 @@ private:
 
     // Work area of the smoothing stages, (framesPerBlock + 2) frames of K values.
     std::vector<float> scratch;
+    // Per bin: the lower reduction allowed at low frequencies, dB.
+    std::vector<float> tilt;
     // Per channel and bin, derived from the curves: the magnitude above which a bin counts
     // as signal, the noise magnitude and the floor gain.
     std::vector<std::vector<float>> gateMagnitude;

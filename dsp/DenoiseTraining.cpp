@@ -88,5 +88,5 @@ void Denoise::FinishTraining() {
             noiseProfile[c][k] = DSP::AmplitudeToDb(trainingSum.buffers[c][k] / float(measured));
         }
     }
-    UpdateCurves();
+    curvesOutdated = true;
 }

@@ -136,8 +136,7 @@ TEST(Golden, EachStageAndTheWholeEffectKeepTheirOutput) {
         denoise.TrainBlock(block, 4096);
     }
     denoise.FinishTraining();
-    denoise.reductionDb = 18.0f;
-    denoise.UpdateCurves();
+    denoise.SetReductionDb(18.0f);
     const Fingerprint reduce = Summarise(RunStage(streamer, input));
 
     EffectPlugin plugin;

@@ -8,7 +8,7 @@
 
 #include "core/Plugin.h"
 #include "core/Transform.h"
-#include "dsp/Restoration.h"
+#include "core/Restoration.h"
 
 using DSP::Restoration::Restoration;
 

@@ -47,8 +47,7 @@ class DenoiseFrames : public testing::Test {
 protected:
     void SetUp() override {
         streamer.Setup(1, 44100, 512);
-        denoise.reductionDb = 18.0f;
-        denoise.UpdateCurves();
+        denoise.SetReductionDb(18.0f);
     }
     // Processes hop-sized blocks of the signal in place and returns the gain (dB) of each frame.
     std::vector<std::vector<float>> Run(std::vector<float>& signal) {
@@ -161,7 +160,7 @@ TEST(DenoiseTraining, FewerThanEightFramesKeepTheProfile) {
     std::vector<float> noise = WhiteNoise(2048, 0.1f, 6);
     const float* block[] = {noise.data()};
     const float R = denoise.reductionCurveDb[0][600];
-    denoise.reductionDb = 30.0f; // the curves must not be recomputed either
+    denoise.SetReductionDb(30.0f); // the curves must not be recomputed either
     denoise.StartTraining();
     denoise.TrainBlock(block, 7 * 256);
     denoise.FinishTraining();

@@ -1,12 +1,12 @@
 #pragma once
-// The effect's audio component. It runs the repair stages in a fixed chain on every
-// block (clip repair, click removal, then noise reduction or, while "Train" is on,
-// learning of the noise profile), reports the summed latency of the enabled stages, can
-// put out only what the stages removed, and saves the learnt noise profile with the
-// plug-in's state.
+// The effect's audio component: binds the restoration chain (dsp/RestorationChain.h) to
+// the plug-in's parameters, its lock and its saved state. It runs the chain on every
+// block, reports the summed latency of the enabled stages to the engine and saves the
+// learnt noise profile with the plug-in's state.
 //
 // Locks: the component lock (taken by ProcessStream) comes before `lock`, and code that
-// holds `lock` takes no other lock.
+// holds `lock` takes no other lock. Setters hold `lock` only to store a value; the heavy
+// work they cause (the noise reducer's curves) happens at the next block boundary.
 
 #include <atomic>
 #include <cstdint>
@@ -14,11 +14,7 @@
 
 #include "Util/NamedLock.h"
 #include "core/ComponentImpl.h"
-#include "dsp/DataTail.h"
-#include "dsp/Declick.h"
-#include "dsp/Declip.h"
-#include "dsp/Denoise.h"
-#include "dsp/LookAheadStreamer.h"
+#include "dsp/RestorationChain.h"
 
 namespace DSP::Restoration {
 
@@ -38,8 +34,19 @@ public:
         keepOnlyNoiseParam,
     };
     // The noise profile: two channels of Denoise::profileBins levels in dB, as floats.
-    static constexpr std::uint32_t customStateSize = 2 * Denoise::profileBins * sizeof(float);
+    static constexpr std::uint32_t customStateSize = RestorationChain::profileBytes;
     static constexpr std::uint32_t blockSize = 4096;
+    // Every float parameter starts at the middle of its range.
+    static constexpr float defaultFloatValue = 0.5f;
+
+    // The mappings from the float parameters (0 ... 1) to the stages' settings, for every
+    // host and test that drives the stages as this component does.
+    // "Reduction Amount": 6 ... 30 dB of largest attenuation.
+    static float ReductionDb(float amount) { return 6.0f + 24.0f * amount; }
+    // "Reduction Sensitivity": the noise threshold moves by -6 ... +6 dB.
+    static float SensitivityDb(float sensitivity) { return 12.0f * (sensitivity - 0.5f); }
+    // "Declick Sensitivity": clicks are detected from 0 ... -15 dB above the local error.
+    static float DetectionLevelDb(float sensitivity) { return -15.0f * sensitivity; }
 
     explicit Restoration(Plugin& owner);
 
@@ -54,7 +61,9 @@ public:
     // The profile of a plug-in that never learnt one: -50 dB in every bin.
     void SaveDefaultCustomState(std::vector<std::uint8_t>& bytes,
                                 std::size_t offset) const override;
-    // The chain, in place; channel1 is null for one channel.
+    // The chain, in place; channel1 is null for one channel. frames must not exceed the
+    // block size. Real-time: allocates nothing (but on a change of the channel count) and
+    // takes only the component lock (held by the caller) and `lock`.
     int Process(int frames, float* channel0, float* channel1) override;
     void ResetProcessing() override;
     // The enabled stages' delays; learning does not count.
@@ -88,11 +97,9 @@ public:
 private:
     // Stores a stage switch, then reports the latency change outside `lock`.
     void SetStageSwitch(std::atomic<bool>& field, bool value);
-    // The stages' delay that the dry signal must match for keep-only-noise.
-    int ChainLatency() const;
-    void FeedDryLine(float* const* block, int channels, int frames, int delay);
-    void RunChain(float* const* block, int channels, int frames, bool onlyNoise);
-    void SubtractDryLine(float* const* block, int channels, int frames);
+    // The switches as they stand; keep-only-noise is read once, so that a switch from
+    // another thread never splits a block.
+    ChainSwitches Switches() const;
 
     mutable NamedLock lock;
     // Guarded by `lock`.
@@ -100,19 +107,14 @@ private:
     int blockChannels = 2;
     std::atomic<bool> bypass{false};
     std::atomic<bool> keepOnlyNoise{false};
-    // The input delayed by the chain latency, fed only while keep-only-noise is on.
-    DataTail dryLine;
     std::atomic<bool> reductionEnabled{true};
     std::atomic<bool> training{false};
-    std::atomic<float> reductionAmount{0.5f};
-    std::atomic<float> reductionSensitivity{0.5f};
-    Denoise denoise;
-    LookAheadStreamer denoiseStreamer{&denoise};
+    std::atomic<float> reductionAmount{defaultFloatValue};
+    std::atomic<float> reductionSensitivity{defaultFloatValue};
     std::atomic<bool> declickEnabled{true};
-    std::atomic<float> declickSensitivity{0.5f};
-    Declick declick;
+    std::atomic<float> declickSensitivity{defaultFloatValue};
     std::atomic<bool> declipEnabled{true};
-    Declip declip;
+    RestorationChain chain;
 };
 
 } // namespace DSP::Restoration

@@ -1,0 +1,166 @@
+#include "core/Restoration.h"
+
+#include "core/Plugin.h"
+
+#include <cassert>
+
+namespace DSP::Restoration {
+
+namespace {
+
+constexpr std::uint32_t displayCode = 1;
+constexpr std::uint32_t savedInState = 0;
+constexpr std::uint32_t auxCode = 0;
+
+std::vector<FloatParam<Restoration>> FloatParams() {
+    std::vector<FloatParam<Restoration>> params;
+    auto add = [&](const char* name, float (Restoration::*getter)() const,
+                   void (Restoration::*setter)(float)) {
+        params.emplace_back(name, "", ParamRange<float>{0.0f, 1.0f},
+                            Restoration::defaultFloatValue, getter,
+                            setter, displayCode, true, savedInState, auxCode);
+    };
+    add("Reduction Amount", &Restoration::GetReductionAmount, &Restoration::SetReductionAmount);
+    add("Reduction Sensitivity", &Restoration::GetReductionSensitivity,
+        &Restoration::SetReductionSensitivity);
+    add("Declick Sensitivity", &Restoration::GetDeclickSensitivity,
+        &Restoration::SetDeclickSensitivity);
+    return params;
+}
+
+std::vector<BoolParam<Restoration>> BoolParams() {
+    std::vector<BoolParam<Restoration>> params;
+    auto add = [&](const char* name, bool defaultValue, bool automatable,
+                   bool (Restoration::*getter)() const, void (Restoration::*setter)(bool)) {
+        params.emplace_back(name, "", defaultValue, getter, setter, displayCode, automatable,
+                            savedInState, auxCode);
+    };
+    add("Restoration Bypass", false, false, &Restoration::GetBypass, &Restoration::SetBypass);
+    add("Enable Reduction", true, true, &Restoration::GetReductionEnabled,
+        &Restoration::SetReductionEnabled);
+    add("Enable Declicking", true, true, &Restoration::GetDeclickEnabled,
+        &Restoration::SetDeclickEnabled);
+    add("Enable declipping", true, true, &Restoration::GetDeclipEnabled,
+        &Restoration::SetDeclipEnabled);
+    add("Train", false, true, &Restoration::GetTraining, &Restoration::SetTraining);
+    add("Restoration: Keep only noise", false, false, &Restoration::GetKeepOnlyNoise,
+        &Restoration::SetKeepOnlyNoise);
+    return params;
+}
+
+bool HoldsCustomState(const std::vector<std::uint8_t>& bytes, std::size_t offset) {
+    return offset < bytes.size() && bytes.size() - offset == Restoration::customStateSize;
+}
+
+} // namespace
+
+// The reduction defaults go through the same mapping as any later value, so that 0.5
+// means 18 dB whether or not the slider has ever moved, and a loaded state sounds the
+// same as the values it shows.
+Restoration::Restoration(Plugin& owner)
+    : ComponentImpl(owner, "Restoration::Restoration", 0), lock("Restoration::Restoration") {
+    const auto floats = FloatParams();
+    const auto bools = BoolParams();
+    RegisterParams(this, &floats, &bools, nullptr, nullptr);
+    chain.SetReductionDb(ReductionDb(reductionAmount));
+    chain.SetSensitivityDb(SensitivityDb(reductionSensitivity));
+    chain.SetDetectionLevelDb(DetectionLevelDb(declickSensitivity));
+    SetFormat(blockSize, 2, 2);
+}
+
+// The block size is read before `lock` is taken: it takes the component lock. The engine
+// does not tell its components the channel configuration, so the stages are prepared
+// for the channels of the latest block; a block of another count sets them up again.
+void Restoration::SetSampleRate(std::uint32_t rate) {
+    const int frames = int(GetBlockSize());
+    LockHolder hold(lock);
+    sampleRate = int(rate);
+    chain.Setup(blockChannels, sampleRate, frames);
+}
+
+void Restoration::ResetProcessing() {
+    LockHolder hold(lock);
+    chain.Reset();
+}
+
+ChainSwitches Restoration::Switches() const {
+    return {declipEnabled, declickEnabled, reductionEnabled, training, keepOnlyNoise};
+}
+
+std::uint32_t Restoration::GetProcessingLatency() const {
+    return std::uint32_t(chain.ReportedLatency(Switches()));
+}
+
+int Restoration::Process(int frames, float* channel0, float* channel1) {
+    assert(frames <= int(blockSize));
+    LockHolder hold(lock);
+    const int channels = channel1 != nullptr ? 2 : 1;
+    blockChannels = channels;
+    float* const block[] = {channel0, channel1};
+    chain.Process(block, channels, frames, Switches());
+    return frames;
+}
+
+void Restoration::SetReductionAmount(float value) {
+    if (value == reductionAmount) return;
+    LockHolder hold(lock);
+    reductionAmount = value;
+    chain.SetReductionDb(ReductionDb(value));
+}
+
+void Restoration::SetReductionSensitivity(float value) {
+    if (value == reductionSensitivity) return;
+    LockHolder hold(lock);
+    reductionSensitivity = value;
+    chain.SetSensitivityDb(SensitivityDb(value));
+}
+
+void Restoration::SetDeclickSensitivity(float value) {
+    if (value == declickSensitivity) return;
+    LockHolder hold(lock);
+    declickSensitivity = value;
+    chain.SetDetectionLevelDb(DetectionLevelDb(value));
+}
+
+// The engine may recompute the latency at once, so the value is stored first.
+void Restoration::SetStageSwitch(std::atomic<bool>& field, bool value) {
+    if (field == value) return;
+    {
+        LockHolder hold(lock);
+        field = value;
+    }
+    Owner().InvalidateLatency(*this);
+}
+
+void Restoration::SetTraining(bool value) {
+    LockHolder hold(lock);
+    if (training == value) return;
+    training = value;
+    if (value) {
+        chain.StartTraining();
+    } else {
+        chain.FinishTraining();
+    }
+}
+
+// Under `lock`, unlike the other readers: a profile must never be saved while a load or
+// the end of a learning pass is writing it.
+void Restoration::SaveCustomState(std::vector<std::uint8_t>& bytes, std::size_t offset) const {
+    if (!HoldsCustomState(bytes, offset)) return;
+    LockHolder hold(lock);
+    chain.SaveProfile(bytes.data() + offset);
+}
+
+void Restoration::LoadCustomState(const std::vector<std::uint8_t>& bytes, std::size_t offset) {
+    if (!HoldsCustomState(bytes, offset)) return;
+    LockHolder hold(lock);
+    chain.LoadProfile(bytes.data() + offset);
+}
+
+void Restoration::SaveDefaultCustomState(std::vector<std::uint8_t>& bytes,
+                                         std::size_t offset) const {
+    if (!HoldsCustomState(bytes, offset)) return;
+    RestorationChain::SaveDefaultProfile(bytes.data() + offset);
+}
+
+} // namespace DSP::Restoration

@@ -1,0 +1,131 @@
+#include "dsp/RestorationChain.h"
+
+#include "dsp/LittleEndian.h"
+
+namespace DSP::Restoration {
+
+RestorationChain::RestorationChain() {
+    declip.quality = 0.0f;
+    declick.quality = 0.0f;
+}
+
+void RestorationChain::Setup(int channels, int rate, int maxFrames) {
+    sampleRate = rate;
+    denoiseStreamer.Setup(channels, rate, maxFrames);
+    if (!UsesBuiltInReducer()) reducer->Setup(channels, rate, maxFrames);
+    declip.Setup(channels, rate, maxFrames);
+    declick.Setup(channels, rate, maxFrames);
+    const int longestDelay = declip.latency + declick.latency + reducer->latency;
+    dryLine.Allocate(channels, rate, maxFrames + longestDelay, 0, true);
+}
+
+void RestorationChain::Reset() {
+    denoiseStreamer.Reset();
+    if (!UsesBuiltInReducer()) reducer->Reset();
+    declip.Reset();
+    declick.Reset();
+    dryLine.Reset();
+}
+
+void RestorationChain::SetReducer(AudioProcessor* replacement) {
+    reducer = replacement != nullptr ? replacement : &denoiseStreamer;
+}
+
+int RestorationChain::ReportedLatency(const ChainSwitches& on) const {
+    return (on.declip ? declip.latency : 0) + (on.declick ? declick.latency : 0) +
+           (on.reduction ? reducer->latency : 0);
+}
+
+int RestorationChain::SignalLatency(const ChainSwitches& on) const {
+    return (on.declip ? declip.latency : 0) + (on.declick ? declick.latency : 0) +
+           (on.reduction && !on.training ? reducer->latency : 0);
+}
+
+void RestorationChain::Process(float* const* block, int channels, int frames,
+                               const ChainSwitches& on) {
+    if (on.keepOnlyNoise) FeedDryLine(block, channels, frames, SignalLatency(on));
+    RunStages(block, channels, frames, on);
+    if (on.keepOnlyNoise) SubtractDryLine(block, channels, frames);
+}
+
+// A change of the delay starts the line over with that many frames of silence, in the
+// storage sized by Setup.
+void RestorationChain::FeedDryLine(float* const* block, int channels, int frames, int delay) {
+    if (dryLine.channelCount != channels || dryLine.Capacity() < frames + delay) {
+        dryLine.Allocate(channels, sampleRate, frames + delay, delay, true);
+    } else if (dryLine.tailLength != delay) {
+        dryLine.Restart(delay);
+    }
+    dryLine.Append(block, frames, 0);
+}
+
+// Before a block reaches a stage, the stage is set up for the block's channel count and,
+// when the block is longer than the stage was set up for, for its length: Declip and
+// Declick do not grow by themselves. Growing restarts the stage from silence, but a
+// stream never needs it: the plug-in's block adapter hands over blocks of exactly the
+// set-up length, which is also the one length Denoise accepts.
+void RestorationChain::Prepare(AudioProcessor& stage, int channels, int frames) {
+    if (stage.channelCount != channels) {
+        stage.Setup(channels, sampleRate, frames);
+    } else if (stage.maxBlockSize < frames) {
+        stage.SetMaxBlockSize(frames);
+    }
+}
+
+void RestorationChain::RunStages(float* const* block, int channels, int frames,
+                                 const ChainSwitches& on) {
+    if (on.declip) {
+        Prepare(declip, channels, frames);
+        declip.outputGainDb = on.keepOnlyNoise ? 0.0f : declipHeadroomDb;
+        declip.Process(block, frames, nullptr);
+    }
+    if (on.declick) {
+        Prepare(declick, channels, frames);
+        declick.Process(block, frames, nullptr);
+    }
+    if (on.training) {
+        Prepare(denoiseStreamer, channels, frames);
+        denoise.TrainBlock(block, frames);
+    } else if (on.reduction) {
+        Prepare(*reducer, channels, frames);
+        reducer->Process(block, frames, nullptr);
+    }
+}
+
+// What is left is the processed signal minus the input it came from: the negative of
+// what the stages removed.
+void RestorationChain::SubtractDryLine(float* const* block, int channels, int frames) {
+    for (int c = 0; c < channels; ++c) {
+        const float* dry = dryLine.buffers[std::size_t(c)];
+        float* out = block[c];
+        for (int i = 0; i < frames; ++i)
+            out[i] -= dry[i];
+    }
+    dryLine.AdvanceKeepingTail(frames);
+}
+
+void RestorationChain::SaveProfile(std::uint8_t* at) const {
+    for (const std::vector<float>& row : denoise.noiseProfile) {
+        for (float level : row) {
+            LittleEndian::PutFloat(at, level);
+            at += sizeof(float);
+        }
+    }
+}
+
+void RestorationChain::LoadProfile(const std::uint8_t* at) {
+    for (std::vector<float>& row : denoise.noiseProfile) {
+        for (float& level : row) {
+            level = LittleEndian::GetFloat(at);
+            at += sizeof(float);
+        }
+    }
+    denoise.ProfileChanged();
+}
+
+void RestorationChain::SaveDefaultProfile(std::uint8_t* bytes) {
+    for (std::uint32_t at = 0; at < profileBytes; at += sizeof(float))
+        LittleEndian::PutFloat(bytes + at, Denoise::defaultProfileDb);
+}
+
+} // namespace DSP::Restoration

@@ -1,0 +1,104 @@
+#pragma once
+// The restoration stages in their fixed order, free of any host: clip repair, click
+// removal, then noise reduction or, while training, learning of the noise profile. It
+// can put out only what the stages removed (the input delayed through a dry line, minus
+// the processed block), sums the latency of the enabled stages and reads and writes the
+// noise profile as bytes. The plug-in component, the command line's analysis, benchmarks
+// and other hosts drive it the same way: Setup, then Process per block.
+//
+// The noise reducer sits in a slot: by default the built-in Denoise (behind its
+// look-ahead streamer); a host may plug in another reducer with the same lifecycle
+// (Setup / Process / Reset, lookAhead and latency) that reads the same noise profile.
+// Learning always goes through the built-in Denoise, which owns the profile.
+//
+// Real-time: Process allocates nothing once Setup has run for the channel count and
+// block length it is given, and takes no lock; the host serialises all calls.
+
+#include <cstdint>
+
+#include "dsp/AudioProcessor.h"
+#include "dsp/DataTail.h"
+#include "dsp/Declick.h"
+#include "dsp/Declip.h"
+#include "dsp/Denoise.h"
+#include "dsp/LookAheadStreamer.h"
+
+namespace DSP::Restoration {
+
+// Which stages run on a block; the host reads its parameters into one of these.
+struct ChainSwitches {
+    bool declip = true;
+    bool declick = true;
+    bool reduction = true;
+    bool training = false;
+    bool keepOnlyNoise = false;
+};
+
+class RestorationChain {
+public:
+    // The noise profile: two channels of Denoise::profileBins levels in dB, as floats.
+    static constexpr std::uint32_t profileBytes = 2 * Denoise::profileBins * sizeof(float);
+
+    RestorationChain();
+    RestorationChain(const RestorationChain&) = delete;
+    RestorationChain& operator=(const RestorationChain&) = delete;
+
+    // Sets every stage, the reducer in the slot and the dry line up and sizes them for
+    // blocks of up to maxFrames frames.
+    void Setup(int channels, int rate, int maxFrames);
+    void Reset();
+
+    // Puts a reducer in the slot; nullptr puts back the built-in Denoise. The reducer is
+    // not owned, must outlive its use, and is set up by the next Setup (call Setup after
+    // this). The noise profile for it is Profile().
+    void SetReducer(AudioProcessor* reducer);
+    AudioProcessor& Reducer() { return *reducer; }
+    bool UsesBuiltInReducer() const { return reducer == &denoiseStreamer; }
+
+    // The chain in place on `channels` planar buffers of `frames` frames (at most the
+    // set-up block length). A block of another channel count sets the stages up again,
+    // which allocates: only a mono/stereo switch does that.
+    // Real-time: allocates nothing, takes no lock.
+    void Process(float* const* block, int channels, int frames, const ChainSwitches& on);
+
+    // The enabled stages' delays as a host reports them; learning does not count.
+    int ReportedLatency(const ChainSwitches& on) const;
+    // The delay of the stages that change the signal: what the dry line must match.
+    int SignalLatency(const ChainSwitches& on) const;
+
+    // Stage settings that keep their derived state right (see each stage's setter).
+    void SetReductionDb(float db) { denoise.SetReductionDb(db); }
+    void SetSensitivityDb(float db) { denoise.SetSensitivityDb(db); }
+    void SetDetectionLevelDb(float db) { declick.detectionLevel = db; }
+    void StartTraining() { denoise.StartTraining(); }
+    // Turns what was heard into the noise profile.
+    void FinishTraining() { denoise.FinishTraining(); }
+
+    const std::array<std::vector<float>, 2>& Profile() const { return denoise.noiseProfile; }
+    // profileBytes bytes, little-endian floats, channel by channel.
+    void SaveProfile(std::uint8_t* bytes) const;
+    void LoadProfile(const std::uint8_t* bytes);
+    // The profile of a chain that never learnt one: Denoise::defaultProfileDb everywhere.
+    static void SaveDefaultProfile(std::uint8_t* bytes);
+
+    // Declip makes room for the peaks it rebuilds; while only the removed part is put out,
+    // unchanged samples must cancel exactly, so the gain is then 0 dB.
+    static constexpr float declipHeadroomDb = -6.0f;
+
+private:
+    void FeedDryLine(float* const* block, int channels, int frames, int delay);
+    void RunStages(float* const* block, int channels, int frames, const ChainSwitches& on);
+    void SubtractDryLine(float* const* block, int channels, int frames);
+    void Prepare(AudioProcessor& stage, int channels, int frames);
+
+    int sampleRate = 44100;
+    Declip declip;
+    Declick declick;
+    Denoise denoise;
+    LookAheadStreamer denoiseStreamer{&denoise};
+    AudioProcessor* reducer = &denoiseStreamer;
+    // The input delayed by the signal latency, fed only while keep-only-noise is on.
+    DataTail dryLine;
+};
+
+} // namespace DSP::Restoration
