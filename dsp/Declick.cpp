@@ -8,12 +8,6 @@
 
 using namespace DSP::Restoration;
 
-namespace {
-
-constexpr int kNoClick = -1000000;
-
-} // namespace
-
 void Declick::Setup(int channels, int rate, int maxFrames) {
     AudioProcessor::Setup(channels, rate, maxFrames);
     quality = std::clamp(quality, 0.0f, 1.0f);
@@ -26,76 +20,50 @@ void Declick::Setup(int channels, int rate, int maxFrames) {
     maxClickLength = DurationInSamples(rate, maxClickSeconds);
     latency = lookAhead = analysisLength / 2 + maxClickLength;
 
-    autocorrelation.assign(order + 1, 0.0f);
-    coefficients.assign(order + 1, 0.0f);
-    clickStarts.assign(ClickCapacity(), 0);
-    clickEnds.assign(ClickCapacity(), 0);
-    lastClickEnd.assign(channels, kNoClick);
-    inputQueue.Allocate(channels, rate, maxFrames + analysisLength / 2 + maxClickLength,
-                        analysisLength / 2, true);
-    carry.Allocate(channels, rate, maxClickLength, 0, true);
     const int positions = maxFrames + maxClickLength + analysisLength;
     envelope.assign(positions, 0.0f);
     forwardError.assign(positions, 0.0f);
     backwardError.assign(positions, 0.0f);
     ratio.assign(positions, 0.0f);
-    carryCount.assign(channels, 0);
+    repair.Setup(channels, rate, maxFrames, order, analysisLength, maxClickLength);
     Reset();
-    autocorrelator.Configure(analysisLength);
-}
-
-// The scan covers at most maxBlockSize + lookAhead positions, and every click uses at
-// least two of them: the position that opens it and the one below the threshold that
-// closes it (the next click can open only after that). So no block can hold more
-// clicks than half the region.
-int Declick::ClickCapacity() const {
-    return (maxBlockSize + lookAhead + 1) / 2;
 }
 
 void Declick::Reset() {
-    inputQueue.Reset();
+    repair.Reset();
     framesProcessed = 0;
-    std::fill(carryCount.begin(), carryCount.end(), 0);
-    std::fill(lastClickEnd.begin(), lastClickEnd.end(), kNoClick);
 }
 
 void Declick::Process(float* const* input, int frames, float* const* output) {
     if (output == nullptr) output = input;
-    inputQueue.Append(input, frames, 0);
-    const int history = analysisLength / 2;
-    const int silent = StartUpFrames(inputQueue.fillCount, frames, history + lookAhead);
-    for (int c = 0; c < channelCount; ++c)
-        VecZero(silent, output[c]);
-    blockFrames = frames - silent;
+    const int silent = repair.Append(input, frames, output);
+    const int blockFrames = repair.BlockFrames();
     if (blockFrames == 0) return;
 
     framesProcessed += blockFrames;
-    quality = std::clamp(quality, 0.0f, 1.0f);
-    queueLength = history + lookAhead + blockFrames;
+    queueLength = repair.QueueLength();
     samplesPerUnit = static_cast<float>(sampleRate) * timeUnitMs * 0.001f;
-    analysisHop = AnalysisHop(quality, analysisLength);
+    repair.hop = AnalysisHop(quality, analysisLength);
     detectionOrder = std::min(RoundDownToEven(static_cast<int>(15.0f * quality + 5.0f)), order);
     for (int c = 0; c < channelCount; ++c)
         RepairChannel(c, output[c] + silent);
-    inputQueue.Discard(blockFrames);
+    repair.Advance();
 }
 
 void Declick::RepairChannel(int channel, float* output) {
-    float* x = inputQueue.buffers[channel];
-    const int history = analysisLength / 2;
-    VecCopy(std::min(blockFrames, carryCount[channel]), carry.buffers[channel], x + history);
-
+    float* x = repair.ChannelWithCarry(channel);
+    const int history = repair.History();
     ComputeDetectionStatistic(x);
     SmoothRatio();
-    const int firstPosition = history + carryCount[channel];
+    const int firstPosition = history + repair.CarryCount(channel);
     FindClicks(firstPosition, DbToAmplitude(detectionLevel));
     RefineEdges(firstPosition);
-    clicksInBlock =
-        static_cast<int>(std::lower_bound(clickStarts.begin(), clickStarts.begin() + clickCount,
-                                          history + blockFrames) -
-                         clickStarts.begin());
-    if (clicksInBlock > 0) RepairClicks(x, channel, quality >= 0.1f ? 2 : 1);
-    WriteOutputAndCarry(channel, x, output);
+    repair.stretchesInBlock = static_cast<int>(
+        std::lower_bound(repair.starts.begin(), repair.starts.begin() + repair.stretchCount,
+                         history + repair.BlockFrames()) -
+        repair.starts.begin());
+    if (repair.stretchesInBlock > 0) RepairClicks(x, channel, quality >= 0.1f ? 2 : 1);
+    repair.WriteOutputAndCarry(channel, x, output, 1.0f);
 }
 
 // Forward and backward prediction errors of a low-order model and their mean
@@ -107,31 +75,21 @@ void Declick::ComputeDetectionStatistic(const float* x) {
     const int end = queueLength - d;
     const int fallbackOrder = std::min(4, d);
     int modelOrder = d;
-    lastAnalysis = -analysisLength;
+    repair.StartPass(-analysisLength);
     for (int n = d; n < end;) {
-        if (UpdateAnalysis(x, std::max(0, n - analysisLength / 2)) || n == d)
-            modelOrder =
-                FitModel(d, fallbackOrder, autocorrelation.data(), coefficients.data(), modelWork);
+        if (repair.UpdateAnalysis(x, std::max(0, n - analysisLength / 2)) || n == d)
+            modelOrder = FitModel(d, fallbackOrder, repair.autocorrelation.data(),
+                                  repair.coefficients.data(), repair.modelWork);
         const int next = std::min(end, NextAnalysisPosition(n));
         PredictionErrors(x, n, next, modelOrder);
         n = next;
     }
 }
 
-// Measures the autocorrelation of the segment at `segment` when it has moved far enough
-// from the last one and still fits in the queue.
-bool Declick::UpdateAnalysis(const float* x, int segment) {
-    if (segment <= lastAnalysis + analysisHop || segment + analysisLength >= queueLength)
-        return false;
-    autocorrelator.Compute(x + segment, autocorrelation.data(), order, analysisLength);
-    lastAnalysis = segment;
-    return true;
-}
-
 // The first position after `position` at which UpdateAnalysis would measure again, or
 // the queue length when no further segment fits.
 int Declick::NextAnalysisPosition(int position) const {
-    const float due = static_cast<float>(lastAnalysis) + analysisHop;
+    const float due = static_cast<float>(repair.LastAnalysis()) + repair.hop;
     const int segment = std::max(0, static_cast<int>(std::floor(due)) + 1);
     if (segment + analysisLength >= queueLength) return queueLength;
     return std::max(position + 1, segment > 0 ? segment + analysisLength / 2 : 0);
@@ -140,7 +98,7 @@ int Declick::NextAnalysisPosition(int position) const {
 void Declick::PredictionErrors(const float* x, int begin, int end, int modelOrder) {
     float* forward = forwardError.data();
     float* backward = backwardError.data();
-    const float* a = coefficients.data();
+    const float* a = repair.coefficients.data();
     VecCopy(end - begin, x + begin, forward + begin);
     VecCopy(end - begin, x + begin, backward + begin);
     for (int j = 1; j <= modelOrder; ++j) {
@@ -172,7 +130,7 @@ void Declick::SmoothRatio() {
 void Declick::FindClicks(int firstPosition, float threshold) {
     const float scanEnd = static_cast<float>(queueLength - 3 - order) - samplesPerUnit / 4.0f;
     const float quietSpan = samplesPerUnit / 3.0f;
-    clickCount = 0;
+    repair.stretchCount = 0;
     int open = -1;
     for (int n = firstPosition; n < scanEnd; ++n) {
         if (open < 0) {
@@ -181,9 +139,9 @@ void Declick::FindClicks(int firstPosition, float threshold) {
         }
         if (n - open >= maxClickLength) break;
         if (ratio[n] < threshold && QuietFrom(n, threshold, quietSpan)) {
-            clickStarts[clickCount] = open;
-            clickEnds[clickCount] = n;
-            ++clickCount;
+            repair.starts[repair.stretchCount] = open;
+            repair.ends[repair.stretchCount] = n;
+            ++repair.stretchCount;
             open = -1;
         }
     }
@@ -202,7 +160,7 @@ bool Declick::QuietFrom(int position, float threshold, float span) const {
 // inside the repairable part of the queue.
 void Declick::RefineEdges(int firstPosition) {
     const int lastEnd = queueLength - order;
-    for (int c = 0; c < clickCount; ++c) {
+    for (int c = 0; c < repair.stretchCount; ++c) {
         int start = RefinedStart(c);
         int end = RefinedEnd(c, start);
         if (end <= start) end = start + 1;
@@ -211,19 +169,19 @@ void Declick::RefineEdges(int firstPosition) {
         if (start < firstPosition) start = firstPosition;
         if (start >= end) end = start + 1;
         if (end - start > maxClickLength) end = start + maxClickLength;
-        clickStarts[c] = start;
-        clickEnds[c] = end;
+        repair.starts[c] = start;
+        repair.ends[c] = end;
     }
 }
 
 int Declick::RefinedStart(int click) const {
-    const int start = clickStarts[click];
-    const int length = clickEnds[click] - start;
+    const int start = repair.starts[click];
+    const int length = repair.ends[click] - start;
     const int inside = std::max(length, 2);
     const int reach = static_cast<int>(samplesPerUnit + 0.5f);
     int w = static_cast<int>((length + reach + 1) * 0.5);
-    if (click > 0 && clickEnds[click - 1] > start - 3 * w / 2)
-        w = 2 * (start - clickEnds[click - 1]) / 3;
+    if (click > 0 && repair.ends[click - 1] > start - 3 * w / 2)
+        w = 2 * (start - repair.ends[click - 1]) / 3;
     w = std::max(w, 2);
     const float level = 0.1f * MeanAbsError(forwardError, start, inside) +
                         0.9f * MeanAbsError(forwardError, start - 3 * w / 2, w);
@@ -236,14 +194,14 @@ int Declick::RefinedStart(int click) const {
 }
 
 int Declick::RefinedEnd(int click, int newStart) const {
-    const int oldStart = clickStarts[click];
-    const int end = clickEnds[click];
+    const int oldStart = repair.starts[click];
+    const int end = repair.ends[click];
     const int length = end - newStart;
     const int inside = std::max(length, 2);
     const int reach = static_cast<int>(samplesPerUnit + 0.5f);
     int w = static_cast<int>((length + reach + 1) * 0.5);
-    if (click + 1 < clickCount && clickStarts[click + 1] < end + 3 * w / 2)
-        w = 2 * (clickStarts[click + 1] - end) / 3;
+    if (click + 1 < repair.stretchCount && repair.starts[click + 1] < end + 3 * w / 2)
+        w = 2 * (repair.starts[click + 1] - end) / 3;
     w = std::max(w, 2);
     const float level = 0.1f * MeanAbsError(backwardError, oldStart, inside) +
                         0.9f * MeanAbsError(backwardError, end + 3 * w / 2 - w, w);
@@ -275,51 +233,16 @@ void Declick::RepairClicks(float* x, int channel, int passes) {
     for (int pass = 0; pass < passes; ++pass) {
         const int minOrder =
             pass == 0 ? 6 : RoundUpToEven(ScaleToRate(quality * 100.0f + 10.0f, sampleRate));
-        const int clicks = pass == passes - 1 ? clicksInBlock : clickCount;
-        lastAnalysis = -analysisLength;
-        for (int c = 0; c < clicks; ++c)
-            RepairClick(x, c, minOrder, c > 0 ? clickEnds[c - 1] : lastClickEnd[channel]);
+        const int clicks = pass == passes - 1 ? repair.stretchesInBlock : repair.stretchCount;
+        repair.StartPass(-analysisLength);
+        for (int c = 0; c < clicks; ++c) {
+            if (!StartsTheStream(c)) repair.Rebuild(x, c, minOrder, repair.PreviousEnd(channel, c));
+        }
     }
 }
 
-void Declick::RepairClick(float* x, int click, int minOrder, int previousEnd) {
-    const int start = clickStarts[click];
-    const int end = clickEnds[click];
-    // The step from the silent history into the first sample of the stream is no click.
-    const int streamStart = analysisLength / 2 + blockFrames - framesProcessed;
-    if (start <= streamStart && streamStart <= end) return;
-
-    int q = std::min(order, start - previousEnd);
-    if (click + 1 < clickCount && end + q > clickStarts[click + 1])
-        q = clickStarts[click + 1] - end;
-    q = std::max(q, minOrder);
-    q = std::min(q, start);
-    if (end + q > queueLength) q = queueLength - end;
-    q = RoundDownToEven(std::min(q, order));
-    if (q < 2) return;
-
-    UpdateAnalysis(x, std::max(0, end - analysisLength / 2));
-    q = FitModel(q, 2, autocorrelation.data(), coefficients.data(), modelWork);
-    lsar.Interpolate(x, start, end - start, coefficients.data(), q);
-}
-
-void Declick::WriteOutputAndCarry(int channel, const float* x, float* output) {
-    const float* block = x + analysisLength / 2;
-    float* carried = carry.buffers[channel];
-    int& count = carryCount[channel];
-    for (int i = 0; i < blockFrames; ++i)
-        output[i] = i < count ? carried[i] : block[i];
-
-    count = std::max(0, count - blockFrames);
-    VecMove(count, carried + blockFrames, carried);
-    if (clicksInBlock == 0) {
-        lastClickEnd[channel] = kNoClick;
-        return;
-    }
-    const int end = clickEnds[clicksInBlock - 1];
-    if (end > analysisLength / 2 + blockFrames) {
-        count = end - analysisLength / 2 - blockFrames;
-        VecCopy(count, block + blockFrames, carried);
-    }
-    lastClickEnd[channel] = end - blockFrames;
+// The step from the silent history into the first sample of the stream is no click.
+bool Declick::StartsTheStream(int click) const {
+    const int streamStart = repair.History() + repair.BlockFrames() - framesProcessed;
+    return repair.starts[click] <= streamStart && streamStart <= repair.ends[click];
 }

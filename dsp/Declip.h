@@ -4,14 +4,12 @@
 // rise above the clip level. The whole output is scaled by outputGainDb to leave room
 // for the rebuilt peaks.
 //
-// The stage queues its input itself: each output sample is the input sample `latency`
-// frames earlier, with half an analysis window of history before it and half a window
-// plus the longest run of look-ahead after it. Channels are independent.
+// The stage queues its input in a RepairQueue: each output sample is the input sample
+// `latency` frames earlier, with half an analysis window of history before it and half a
+// window plus the longest run of look-ahead after it. Channels are independent.
 
-#include "dsp/ARModel.h"
 #include "dsp/AudioProcessor.h"
-#include "dsp/DataTail.h"
-#include "dsp/LSAR.h"
+#include "dsp/RepairQueue.h"
 
 #include <vector>
 
@@ -21,6 +19,7 @@ public:
     // `quality`, allocates everything and resets.
     void Setup(int channels, int rate, int maxFrames) override;
     // frames must not exceed maxBlockSize; the stage does not grow.
+    // Real-time: allocates nothing.
     void Process(float* const* input, int frames, float* const* output) override;
     void Reset() override;
 
@@ -30,34 +29,12 @@ public:
     float outputGainDb = -6.0f;
     int order = 0;
     int analysisLength = 0;
-    std::vector<float> autocorrelation;
-    std::vector<float> coefficients;
-    // Runs of the current channel, in block positions (0 = first sample output now).
-    // Sized in Setup for the whole search region, see RunCapacity.
-    std::vector<int> runStarts;
-    std::vector<int> runEnds;
-    Autocorrelator autocorrelator;
-    DSP::Restoration::LSAR lsar;
-    DSP::DataTail inputQueue;
-    // Rebuilt samples that lie beyond the last output block, per channel.
-    DSP::DataTail carry;
-    std::vector<int> carryCount;
-    // Per channel: end of the previous block's last run, in this block's positions.
-    std::vector<int> lastRunEnd;
     int maxRunLength = 0;
 
 private:
-    int RunCapacity() const;
     void RepairChannel(int channel, float* output);
     void FindRuns(const float* block, int firstPosition, float clipAmp);
-    void RebuildRuns(float* block, int channel, int passes);
-    void RebuildRun(float* block, int run, int minOrder, int previousEnd);
-    void WriteOutputAndCarry(int channel, const float* block, float* output);
+    void RebuildRuns(float* x, int channel, int passes);
 
-    std::vector<double> modelWork;
-    // State of the block being processed.
-    int blockFrames = 0;
-    int runCount = 0;
-    int runsInBlock = 0;
-    int lastAnalysis = 0;
+    DSP::Restoration::RepairQueue repair;
 };

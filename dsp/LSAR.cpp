@@ -44,6 +44,13 @@ void SolveToeplitz(const float* row, const float* rightHandSide, float* solution
 
 namespace DSP::Restoration {
 
+void LSAR::Reserve(int maxCount, int maxOrder) {
+    for (std::vector<float>* work : {&toeplitzRow, &rightHandSide, &solverWork})
+        work->reserve(std::size_t(maxCount));
+    forwardKnown.reserve(std::size_t(maxCount + maxOrder));
+    backwardKnown.reserve(std::size_t(maxCount + maxOrder));
+}
+
 void LSAR::Interpolate(float* x, int start, int count, const float* coefficients, int order) {
     toeplitzRow.resize(count);
     forwardKnown.resize(count + order);

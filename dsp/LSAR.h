@@ -17,11 +17,15 @@ class LSAR {
 public:
     virtual ~LSAR() = default;
 
+    // Sizes the work vectors for runs of up to maxCount samples and models of up to
+    // maxOrder, so that Interpolate allocates nothing within those bounds.
+    void Reserve(int maxCount, int maxOrder);
     // Overwrites x[start … start+count−1] from the model a[0 … order] (a0 is not read).
     // Reads order samples of context on each side of the run, which must be valid.
     void Interpolate(float* x, int start, int count, const float* coefficients, int order);
 
-    // Kept between calls so that storage is reused; they grow with the longest run.
+    // Kept between calls so that storage is reused; they grow with the longest run
+    // beyond what Reserve made room for.
     std::vector<float> toeplitzRow;
     std::vector<float> forwardKnown;
     std::vector<float> backwardKnown;
