@@ -13,7 +13,8 @@
 #include "apps/HostPlugin.h"
 #include "apps/Progress.h"
 #include "apps/StreamRunner.h"
-#include "apps/Synth.h"
+#include "support/Measures.h"
+#include "support/Signals.h"
 
 namespace {
 
@@ -76,16 +77,10 @@ StereoSignal Restore(const StereoSignal& input, const Settings& settings, bool t
 // the level of what is left of the damage, in dB below full scale.
 double ErrorDb(const StereoSignal& clean, const StereoSignal& x, double gain, std::size_t first,
                std::size_t last) {
-    double signal = 0.0;
-    double error = 0.0;
-    for (std::size_t i = first; i < last; ++i) {
-        signal += double(clean.left[i]) * clean.left[i] + double(clean.right[i]) * clean.right[i];
-        const double l = gain * x.left[i] - clean.left[i];
-        const double r = gain * x.right[i] - clean.right[i];
-        error += l * l + r * r;
-    }
-    if (signal == 0.0) return 10.0 * std::log10(error / double(2 * (last - first)) + 1e-30);
-    return 10.0 * std::log10(signal / error);
+    ErrorEnergy energy;
+    energy.Add(&clean.left[first], &x.left[first], last - first, gain);
+    energy.Add(&clean.right[first], &x.right[first], last - first, gain);
+    return energy.ReferenceEnergy() == 0.0 ? energy.ErrorLevelDb() : energy.SnrDb();
 }
 
 void WriteWave(const std::string& path, const StereoSignal& signal, float gain) {

@@ -16,7 +16,7 @@
 #include <sys/wait.h>
 #include <vector>
 
-#include "apps/Synth.h"
+#include "support/Signals.h"
 
 extern char** environ;
 

@@ -6,6 +6,7 @@
 #include "bench/quality/RepairDamage.h"
 #include "bench/quality_denoise.h"
 #include "dsp/Declick.h"
+#include "dsp/ParameterMapping.h"
 #include "dsp/Declip.h"
 
 #include <cstdio>
@@ -28,7 +29,7 @@ void EvaluateDeclick(const Music& music) {
     AddClicks(damaged, music.rate, 25.0);
     Declick declick;
     declick.quality = 0.0f;
-    declick.detectionLevel = -7.5f;
+    declick.detectionLevel = DSP::Restoration::DetectionLevelDb(DSP::Restoration::kDefaultSetting);
     declick.Setup(1, music.rate, kBlockFrames);
     Report("declick", music.samples, damaged, RunAligned(declick, damaged, kBlockFrames));
 }

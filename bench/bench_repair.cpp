@@ -4,6 +4,7 @@
 
 #include "bench/quality/RepairDamage.h"
 #include "dsp/Declick.h"
+#include "dsp/ParameterMapping.h"
 #include "dsp/Declip.h"
 
 #include <benchmark/benchmark.h>
@@ -61,7 +62,7 @@ void BM_DeclickClicks25PerSecond(benchmark::State& state) {
     AddClicks(damaged, music.rate, 25.0);
     Declick declick;
     declick.quality = 0.0f;
-    declick.detectionLevel = -7.5f;
+    declick.detectionLevel = DSP::Restoration::DetectionLevelDb(DSP::Restoration::kDefaultSetting);
     declick.Setup(1, music.rate, kBlockFrames);
     Stream(state, declick, damaged, music.rate);
 }

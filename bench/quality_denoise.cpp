@@ -2,6 +2,8 @@
 
 #include "dsp/Denoise.h"
 #include "dsp/LookAheadStreamer.h"
+#include "dsp/ParameterMapping.h"
+#include "support/Measures.h"
 
 #include <algorithm>
 #include <cmath>
@@ -15,10 +17,6 @@ constexpr int blockFrames = 4096;
 constexpr float hissDbfs = -32.0f;
 constexpr double leadInSeconds = 2.0;
 
-double EnergyDb(double energy) {
-    return 10.0 * std::log10(std::max(energy, 1e-30));
-}
-
 struct Settings {
     float amount;
     float sensitivity;
@@ -30,23 +28,11 @@ struct Measurement {
     double hissAttenuationDb;
 };
 
-// 10 log10 of the clean energy over the energy of (signal - clean) on [begin, end).
+// Clean energy over the energy of (signal - clean) on [begin, end), in dB.
 double SnrDb(const std::vector<float>& clean, const float* signal, int begin, int end) {
-    double cleanEnergy = 0.0;
-    double errorEnergy = 0.0;
-    for (int i = begin; i < end; ++i) {
-        cleanEnergy += double(clean[i]) * clean[i];
-        const double error = double(signal[i]) - clean[i];
-        errorEnergy += error * error;
-    }
-    return EnergyDb(cleanEnergy) - EnergyDb(errorEnergy);
-}
-
-double EnergyOf(const float* signal, int begin, int end) {
-    double energy = 0.0;
-    for (int i = begin; i < end; ++i)
-        energy += double(signal[i]) * signal[i];
-    return energy;
+    ErrorEnergy energy;
+    energy.Add(clean.data() + begin, signal + begin, std::size_t(end - begin));
+    return energy.SnrDb();
 }
 
 Measurement Reduce(const std::vector<float>& clean, const std::vector<float>& noisy, int rate,
@@ -54,8 +40,8 @@ Measurement Reduce(const std::vector<float>& clean, const std::vector<float>& no
     Denoise denoise;
     LookAheadStreamer streamer(&denoise);
     streamer.Setup(1, rate, blockFrames);
-    denoise.reductionDb = 6.0f + 24.0f * settings.amount;
-    denoise.sensitivityDb = 12.0f * (settings.sensitivity - 0.5f);
+    denoise.SetReductionDb(DSP::Restoration::ReductionDb(settings.amount));
+    denoise.SetSensitivityDb(DSP::Restoration::SensitivityDb(settings.sensitivity));
     denoise.StartTraining();
     for (int start = 0; start + blockFrames <= leadIn; start += blockFrames) {
         const float* block[] = {noisy.data() + start};
@@ -75,8 +61,8 @@ Measurement Reduce(const std::vector<float>& clean, const std::vector<float>& no
     const float* aligned = work.data() + delay;
     // The first half second of the lead-in lets the gains settle from their reset state.
     const int settled = rate / 2;
-    const double hissIn = EnergyOf(noisy.data(), settled, leadIn);
-    const double hissOut = EnergyOf(aligned, settled, leadIn);
+    const double hissIn = Energy(noisy.data() + settled, std::size_t(leadIn - settled));
+    const double hissOut = Energy(aligned + settled, std::size_t(leadIn - settled));
     return {SnrDb(clean, noisy.data(), leadIn, total), SnrDb(clean, aligned, leadIn, total),
             EnergyDb(hissOut) - EnergyDb(hissIn)};
 }

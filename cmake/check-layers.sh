@@ -17,4 +17,18 @@ for ((i = 0; i < ${#layers[@]}; ++i)); do
     status=1
   fi
 done
+# The support library (signals and measures for the demo, tests and benchmarks) uses no
+# layer, and no layer of the effect below the command line uses it.
+if grep -rnE --include='*.h' --include='*.cpp' '^[[:space:]]*#[[:space:]]*include[[:space:]]*"[A-Za-z]+/' support |
+  grep -v '"support/'; then
+  echo "check-layers: support includes a layer (lines above)" >&2
+  status=1
+fi
+for layer in "${layers[@]}"; do
+  [ "$layer" = apps ] || [ ! -d "$layer" ] && continue
+  if grep -rnE --include='*.h' --include='*.cpp' '^[[:space:]]*#[[:space:]]*include[[:space:]]*"support/' "$layer"; then
+    echo "check-layers: $layer includes the support library (lines above)" >&2
+    status=1
+  fi
+done
 exit $status

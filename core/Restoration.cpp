@@ -17,7 +17,7 @@ std::vector<FloatParam<Restoration>> FloatParams() {
     auto add = [&](const char* name, float (Restoration::*getter)() const,
                    void (Restoration::*setter)(float)) {
         params.emplace_back(name, "", ParamRange<float>{0.0f, 1.0f},
-                            Restoration::defaultFloatValue, getter,
+                            kDefaultSetting, getter,
                             setter, displayCode, true, savedInState, auxCode);
     };
     add("Reduction Amount", &Restoration::GetReductionAmount, &Restoration::SetReductionAmount);

@@ -14,6 +14,7 @@
 
 #include "Util/NamedLock.h"
 #include "core/ComponentImpl.h"
+#include "dsp/ParameterMapping.h"
 #include "dsp/RestorationChain.h"
 
 namespace DSP::Restoration {
@@ -36,17 +37,6 @@ public:
     // The noise profile: two channels of Denoise::profileBins levels in dB, as floats.
     static constexpr std::uint32_t customStateSize = RestorationChain::profileBytes;
     static constexpr std::uint32_t blockSize = 4096;
-    // Every float parameter starts at the middle of its range.
-    static constexpr float defaultFloatValue = 0.5f;
-
-    // The mappings from the float parameters (0 ... 1) to the stages' settings, for every
-    // host and test that drives the stages as this component does.
-    // "Reduction Amount": 6 ... 30 dB of largest attenuation.
-    static float ReductionDb(float amount) { return 6.0f + 24.0f * amount; }
-    // "Reduction Sensitivity": the noise threshold moves by -6 ... +6 dB.
-    static float SensitivityDb(float sensitivity) { return 12.0f * (sensitivity - 0.5f); }
-    // "Declick Sensitivity": clicks are detected from 0 ... -15 dB above the local error.
-    static float DetectionLevelDb(float sensitivity) { return -15.0f * sensitivity; }
 
     explicit Restoration(Plugin& owner);
 
@@ -109,10 +99,10 @@ private:
     std::atomic<bool> keepOnlyNoise{false};
     std::atomic<bool> reductionEnabled{true};
     std::atomic<bool> training{false};
-    std::atomic<float> reductionAmount{defaultFloatValue};
-    std::atomic<float> reductionSensitivity{defaultFloatValue};
+    std::atomic<float> reductionAmount{kDefaultSetting};
+    std::atomic<float> reductionSensitivity{kDefaultSetting};
     std::atomic<bool> declickEnabled{true};
-    std::atomic<float> declickSensitivity{defaultFloatValue};
+    std::atomic<float> declickSensitivity{kDefaultSetting};
     std::atomic<bool> declipEnabled{true};
     RestorationChain chain;
 };

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <random>
 
 Music LoadMusic(const char* path, double offsetSeconds, double seconds) {
     SF_INFO info{};
@@ -31,48 +30,6 @@ Music LoadMusic(const char* path, double offsetSeconds, double seconds) {
         music.samples[i] = sum / info.channels;
     }
     return music;
-}
-
-void AddClicks(std::vector<float>& signal, int rate, double perSecond) {
-    std::mt19937 rng(1234);
-    const int count = static_cast<int>(perSecond * signal.size() / rate);
-    std::uniform_int_distribution<int> position(0, static_cast<int>(signal.size()) - 25);
-    std::uniform_int_distribution<int> length(1, 24);
-    std::uniform_real_distribution<float> amplitude(0.05f, 0.5f);
-    std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
-    for (int k = 0; k < count; ++k) {
-        const int start = position(rng);
-        const int frames = length(rng);
-        const float level = amplitude(rng);
-        for (int i = 0; i < frames; ++i)
-            signal[start + i] += level * unit(rng);
-    }
-}
-
-std::vector<float> Driven(const std::vector<float>& signal, float peak) {
-    float largest = 0.0f;
-    for (float v : signal)
-        largest = std::max(largest, std::abs(v));
-    std::vector<float> driven(signal);
-    for (float& v : driven)
-        v *= peak / largest;
-    return driven;
-}
-
-void ClipAtFullScale(std::vector<float>& signal) {
-    for (float& v : signal)
-        v = std::clamp(v, -1.0f, 1.0f);
-}
-
-double SnrDb(const std::vector<float>& reference, const std::vector<float>& signal) {
-    double energy = 0.0;
-    double error = 0.0;
-    for (std::size_t i = 0; i < reference.size(); ++i) {
-        energy += static_cast<double>(reference[i]) * reference[i];
-        const double difference = static_cast<double>(signal[i]) - reference[i];
-        error += difference * difference;
-    }
-    return 10.0 * std::log10(energy / std::max(error, 1e-30));
 }
 
 std::vector<float> RunAligned(DSP::AudioProcessor& stage, const std::vector<float>& signal,

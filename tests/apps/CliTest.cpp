@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "apps/HostPlugin.h"
-#include "apps/Synth.h"
+#include "support/Signals.h"
 
 namespace fs = std::filesystem;
 

@@ -9,6 +9,8 @@
 #include "core/Plugin.h"
 #include "core/Transform.h"
 #include "core/Restoration.h"
+#include "support/Measures.h"
+#include "support/Signals.h"
 
 using DSP::Restoration::Restoration;
 
@@ -75,15 +77,6 @@ inline Audio RunStream(Plugin& plugin, const Audio& in) {
     return out;
 }
 
-inline std::vector<float> WhiteNoise(std::size_t frames, float deviation, unsigned seed) {
-    std::mt19937 random(seed);
-    std::normal_distribution<float> normal(0.0f, deviation);
-    std::vector<float> noise(frames);
-    for (float& x : noise)
-        x = normal(random);
-    return noise;
-}
-
 // A second of hiss with only noise reduction on, "Train" on throughout.
 inline void LearnHiss(EffectPlugin& plugin, float hiss, unsigned seed) {
     plugin.EnableStages(false, false, true);
@@ -133,15 +126,11 @@ inline Audio Damage(const Audio& clean, std::size_t from, float hiss) {
 }
 
 // dB of the power of gain * reference over that of (signal - gain * reference), both
-// channels, frames from ... end.
+// channels, frames from ... end: the signal scaled back by 1 / gain against the reference.
 inline double SnrDb(const Audio& reference, const Audio& signal, float gain, std::size_t from) {
-    double power = 0.0, error = 0.0;
-    for (std::size_t i = from; i < reference.Frames(); ++i) {
-        for (const float r : {gain * reference.left[i], gain * reference.right[i]})
-            power += double(r) * r;
-        const double el = signal.left[i] - gain * reference.left[i];
-        const double er = signal.right[i] - gain * reference.right[i];
-        error += el * el + er * er;
-    }
-    return 10.0 * std::log10(power / error);
+    ErrorEnergy energy;
+    const std::size_t count = reference.Frames() - from;
+    energy.Add(&reference.left[from], &signal.left[from], count, 1.0 / gain);
+    energy.Add(&reference.right[from], &signal.right[from], count, 1.0 / gain);
+    return energy.SnrDb();
 }

@@ -1,4 +1,5 @@
 #include "dsp/Declick.h"
+#include "dsp/ParameterMapping.h"
 #include "tests/dsp/RepairTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +9,7 @@ namespace {
 // As the restoration component sets it up, at the default sensitivity.
 void Prepare(Declick& declick, int rate, int blockSize) {
     declick.quality = 0.0f;
-    declick.detectionLevel = -7.5f;
+    declick.detectionLevel = DSP::Restoration::DetectionLevelDb(DSP::Restoration::kDefaultSetting);
     declick.Setup(1, rate, blockSize);
 }
 

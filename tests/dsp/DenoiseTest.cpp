@@ -1,5 +1,6 @@
 #include "dsp/Denoise.h"
 #include "dsp/LookAheadStreamer.h"
+#include "support/Signals.h"
 
 #include <gtest/gtest.h>
 
@@ -10,14 +11,6 @@
 
 namespace {
 
-std::vector<float> WhiteNoise(int frames, float deviation, unsigned seed) {
-    std::mt19937 random(seed);
-    std::normal_distribution<float> normal(0.0f, deviation);
-    std::vector<float> noise(frames);
-    for (float& x : noise)
-        x = normal(random);
-    return noise;
-}
 
 TEST(DenoiseGeometry, FrameSizeAndLatencyFollowSampleRate) {
     const struct {

@@ -1,8 +1,9 @@
-#include "apps/Synth.h"
+#include "support/Signals.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <random>
 
 namespace {
 
@@ -152,4 +153,44 @@ void Clip(StereoSignal& s, float level) {
         s.left[i] = std::clamp(s.left[i], -level, level);
         s.right[i] = std::clamp(s.right[i], -level, level);
     }
+}
+
+std::vector<float> WhiteNoise(std::size_t frames, float deviation, unsigned seed) {
+    std::mt19937 random(seed);
+    std::normal_distribution<float> normal(0.0f, deviation);
+    std::vector<float> noise(frames);
+    for (float& x : noise)
+        x = normal(random);
+    return noise;
+}
+
+void AddClicks(std::vector<float>& signal, int rate, double perSecond) {
+    std::mt19937 rng(1234);
+    const int count = static_cast<int>(perSecond * signal.size() / rate);
+    std::uniform_int_distribution<int> position(0, static_cast<int>(signal.size()) - 25);
+    std::uniform_int_distribution<int> length(1, 24);
+    std::uniform_real_distribution<float> amplitude(0.05f, 0.5f);
+    std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
+    for (int k = 0; k < count; ++k) {
+        const int start = position(rng);
+        const int frames = length(rng);
+        const float level = amplitude(rng);
+        for (int i = 0; i < frames; ++i)
+            signal[start + i] += level * unit(rng);
+    }
+}
+
+std::vector<float> Driven(const std::vector<float>& signal, float peak) {
+    float largest = 0.0f;
+    for (float v : signal)
+        largest = std::max(largest, std::abs(v));
+    std::vector<float> driven(signal);
+    for (float& v : driven)
+        v *= peak / largest;
+    return driven;
+}
+
+void ClipAtFullScale(std::vector<float>& signal) {
+    for (float& v : signal)
+        v = std::clamp(v, -1.0f, 1.0f);
 }

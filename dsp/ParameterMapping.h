@@ -1,0 +1,24 @@
+#pragma once
+// How the effect's float parameters (0 ... 1, as a host's sliders set them) map to the
+// settings of the restoration stages. The plug-in component, the command line, tests
+// and benchmarks all go through these, so no one restates a mapping.
+
+namespace DSP::Restoration {
+
+// Every float parameter starts at the middle of its range.
+inline constexpr float kDefaultSetting = 0.5f;
+
+// "Reduction Amount": 6 ... 30 dB of largest attenuation.
+inline float ReductionDb(float amount) {
+    return 6.0f + 24.0f * amount;
+}
+// "Reduction Sensitivity": the noise threshold moves by -6 ... +6 dB.
+inline float SensitivityDb(float sensitivity) {
+    return 12.0f * (sensitivity - 0.5f);
+}
+// "Declick Sensitivity": clicks are detected from 0 ... -15 dB above the local error.
+inline float DetectionLevelDb(float sensitivity) {
+    return -15.0f * sensitivity;
+}
+
+} // namespace DSP::Restoration
