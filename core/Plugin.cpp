@@ -3,7 +3,7 @@
 #include "Util/Dir.h"
 #include "Util/FileIOException.h"
 #include "core/Component.h"
-#include "core/Transform.h"
+#include "core/RestorationEngine.h"
 
 namespace {
 
@@ -58,7 +58,7 @@ UINT EditorMessage() {
 } // namespace
 
 std::unique_ptr<DSP::TransformBase> MakeRestorationEngine(Plugin& plugin) {
-    return std::make_unique<DSP::Transform>(plugin);
+    return std::make_unique<DSP::RestorationEngine>(plugin);
 }
 
 Plugin::Plugin(std::int32_t latencyMode, std::int32_t outputFactor,

@@ -48,7 +48,7 @@ enum class EditorNotification : WPARAM {
 // derived adapter exists, so the engine's components see only Plugin's own hooks.
 using EngineFactory = std::function<std::unique_ptr<DSP::TransformBase>(Plugin&)>;
 
-// The effect's own engine, a DSP::Transform that runs the restoration chain.
+// The effect's own engine, a DSP::RestorationEngine that runs the restoration chain.
 std::unique_ptr<DSP::TransformBase> MakeRestorationEngine(Plugin& plugin);
 
 // Sizes of the blocks processed since the history was enabled: frames in and out.

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/Plugin.h"
-#include "core/Transform.h"
+#include "core/RestorationEngine.h"
 #include "core/Restoration.h"
 #include "support/Measures.h"
 #include "support/Signals.h"
@@ -16,10 +16,10 @@ using DSP::Restoration::Restoration;
 
 // Run is public here, so that tests can see the engine's own step without the
 // plug-in-wide ones (anti-denormal offset, delay compensation).
-class ProbeTransform : public DSP::Transform {
+class ProbeTransform : public DSP::RestorationEngine {
 public:
-    using DSP::Transform::Run;
-    using DSP::Transform::Transform;
+    using DSP::RestorationEngine::Run;
+    using DSP::RestorationEngine::RestorationEngine;
 };
 
 class EffectPlugin : public Plugin {

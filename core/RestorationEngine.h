@@ -12,12 +12,12 @@ namespace Restoration {
 class Restoration;
 }
 
-class Transform : public TransformBase {
+class RestorationEngine : public TransformBase {
 public:
     // Registers the restoration component after the global ones and switches delay
     // compensation on, so that a new plug-in's output lines up with its input.
-    explicit Transform(Plugin& plugin);
-    ~Transform() override;
+    explicit RestorationEngine(Plugin& plugin);
+    ~RestorationEngine() override;
 
     Restoration::Restoration& GetRestoration() { return *restoration; }
 

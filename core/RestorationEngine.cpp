@@ -1,4 +1,4 @@
-#include "core/Transform.h"
+#include "core/RestorationEngine.h"
 
 #include "core/Global.h"
 #include "core/Restoration.h"
@@ -6,14 +6,14 @@
 
 namespace DSP {
 
-Transform::Transform(Plugin& plugin)
+RestorationEngine::RestorationEngine(Plugin& plugin)
     : TransformBase(plugin), restoration(std::make_unique<Restoration::Restoration>(plugin)) {
     GetGlobal().SetBoolParam(Global::delayCompensationParam, true);
 }
 
-Transform::~Transform() = default;
+RestorationEngine::~RestorationEngine() = default;
 
-int Transform::Run(int frames, float* inL, float* inR, float* outL, float* outR, int zipper) {
+int RestorationEngine::Run(int frames, float* inL, float* inR, float* outL, float* outR, int zipper) {
     VecCopy(frames, inL, outL);
     if (inR != nullptr) VecCopy(frames, inR, outR);
     if (restoration->GetBypass()) return frames;
