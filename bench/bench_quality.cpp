@@ -6,14 +6,14 @@
 #include "bench/quality/RepairDamage.h"
 #include "bench/quality_denoise.h"
 #include "dsp/Declick.h"
-#include "dsp/ParameterMapping.h"
 #include "dsp/Declip.h"
+#include "dsp/ParameterMapping.h"
 
 #include <cstdio>
 
 namespace {
 
-constexpr int kBlockFrames = 4096;
+constexpr int repairBlockFrames = 4096;
 
 void Report(const char* stage, const std::vector<float>& clean, const std::vector<float>& damaged,
             const std::vector<float>& repaired) {
@@ -29,9 +29,9 @@ void EvaluateDeclick(const Music& music) {
     AddClicks(damaged, music.rate, 25.0);
     Declick declick;
     declick.quality = 0.0f;
-    declick.detectionLevel = DSP::Restoration::DetectionLevelDb(DSP::Restoration::kDefaultSetting);
-    declick.Setup(1, music.rate, kBlockFrames);
-    Report("declick", music.samples, damaged, RunAligned(declick, damaged, kBlockFrames));
+    declick.detectionLevel = DSP::Restoration::DetectionLevelDb(DSP::Restoration::defaultSetting);
+    declick.Setup(1, music.rate, repairBlockFrames);
+    Report("declick", music.samples, damaged, RunAligned(declick, damaged, repairBlockFrames));
 }
 
 // The music driven to `peak` times full scale and clipped there; compared at unity
@@ -43,14 +43,14 @@ void EvaluateDeclip(const Music& music, float peak, const char* label) {
     Declip declip;
     declip.quality = 0.0f;
     declip.outputGainDb = 0.0f;
-    declip.Setup(1, music.rate, kBlockFrames);
-    Report(label, driven, clipped, RunAligned(declip, clipped, kBlockFrames));
+    declip.Setup(1, music.rate, repairBlockFrames);
+    Report(label, driven, clipped, RunAligned(declip, clipped, repairBlockFrames));
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    const char* track = argc > 1 ? argv[1] : kDefaultTrack;
+    const char* track = argc > 1 ? argv[1] : defaultTrack;
     const Music music = LoadMusic(track, 30.0, 30.0);
     if (music.samples.empty()) return 1;
     std::printf("%s: %.1f s from 30 s on, mono, %d Hz\n", track,

@@ -4,8 +4,8 @@
 
 #include "bench/quality/RepairDamage.h"
 #include "dsp/Declick.h"
-#include "dsp/ParameterMapping.h"
 #include "dsp/Declip.h"
+#include "dsp/ParameterMapping.h"
 
 #include <benchmark/benchmark.h>
 
@@ -14,26 +14,26 @@
 
 namespace {
 
-constexpr int kBlockFrames = 4096;
+constexpr int repairBlockFrames = 4096;
 
 const Music& Track() {
-    static const Music music = LoadMusic(kDefaultTrack, 30.0, 10.0);
+    static const Music music = LoadMusic(defaultTrack, 30.0, 10.0);
     return music;
 }
 
 void Stream(benchmark::State& state, DSP::AudioProcessor& stage, const std::vector<float>& signal,
             int rate) {
-    const int blocks = static_cast<int>(signal.size()) / kBlockFrames;
-    std::vector<float> block(kBlockFrames);
+    const int blocks = static_cast<int>(signal.size()) / repairBlockFrames;
+    std::vector<float> block(repairBlockFrames);
     float* channels[] = {block.data()};
     for (auto _ : state) {
         for (int b = 0; b < blocks; ++b) {
-            std::copy_n(signal.begin() + b * kBlockFrames, kBlockFrames, block.begin());
-            stage.Process(channels, kBlockFrames, nullptr);
+            std::copy_n(signal.begin() + b * repairBlockFrames, repairBlockFrames, block.begin());
+            stage.Process(channels, repairBlockFrames, nullptr);
         }
         benchmark::DoNotOptimize(block.data());
     }
-    const double seconds = static_cast<double>(blocks) * kBlockFrames / rate;
+    const double seconds = static_cast<double>(blocks) * repairBlockFrames / rate;
     state.counters["x_realtime"] =
         benchmark::Counter(seconds, benchmark::Counter::kIsIterationInvariantRate);
 }
@@ -48,7 +48,7 @@ void BM_DeclipRareClipping(benchmark::State& state) {
     ClipAtFullScale(clipped);
     Declip declip;
     declip.quality = 0.0f;
-    declip.Setup(1, music.rate, kBlockFrames);
+    declip.Setup(1, music.rate, repairBlockFrames);
     Stream(state, declip, clipped, music.rate);
     state.counters["clipped_per_s"] =
         static_cast<double>(clippedSamples) * music.rate / music.samples.size();
@@ -62,8 +62,8 @@ void BM_DeclickClicks25PerSecond(benchmark::State& state) {
     AddClicks(damaged, music.rate, 25.0);
     Declick declick;
     declick.quality = 0.0f;
-    declick.detectionLevel = DSP::Restoration::DetectionLevelDb(DSP::Restoration::kDefaultSetting);
-    declick.Setup(1, music.rate, kBlockFrames);
+    declick.detectionLevel = DSP::Restoration::DetectionLevelDb(DSP::Restoration::defaultSetting);
+    declick.Setup(1, music.rate, repairBlockFrames);
     Stream(state, declick, damaged, music.rate);
 }
 BENCHMARK(BM_DeclickClicks25PerSecond)->Unit(benchmark::kMillisecond);

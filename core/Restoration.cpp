@@ -16,9 +16,8 @@ std::vector<FloatParam<Restoration>> FloatParams() {
     std::vector<FloatParam<Restoration>> params;
     auto add = [&](const char* name, float (Restoration::*getter)() const,
                    void (Restoration::*setter)(float)) {
-        params.emplace_back(name, "", ParamRange<float>{0.0f, 1.0f},
-                            kDefaultSetting, getter,
-                            setter, displayCode, true, savedInState, auxCode);
+        params.emplace_back(name, "", ParamRange<float>{0.0f, 1.0f}, defaultSetting, getter, setter,
+                            displayCode, true, savedInState, auxCode);
     };
     add("Reduction Amount", &Restoration::GetReductionAmount, &Restoration::SetReductionAmount);
     add("Reduction Sensitivity", &Restoration::GetReductionSensitivity,

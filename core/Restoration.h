@@ -99,10 +99,10 @@ private:
     std::atomic<bool> keepOnlyNoise{false};
     std::atomic<bool> reductionEnabled{true};
     std::atomic<bool> training{false};
-    std::atomic<float> reductionAmount{kDefaultSetting};
-    std::atomic<float> reductionSensitivity{kDefaultSetting};
+    std::atomic<float> reductionAmount{defaultSetting};
+    std::atomic<float> reductionSensitivity{defaultSetting};
     std::atomic<bool> declickEnabled{true};
-    std::atomic<float> declickSensitivity{kDefaultSetting};
+    std::atomic<float> declickSensitivity{defaultSetting};
     std::atomic<bool> declipEnabled{true};
     RestorationChain chain;
 };

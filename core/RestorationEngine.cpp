@@ -13,7 +13,8 @@ RestorationEngine::RestorationEngine(Plugin& plugin)
 
 RestorationEngine::~RestorationEngine() = default;
 
-int RestorationEngine::Run(int frames, float* inL, float* inR, float* outL, float* outR, int zipper) {
+int RestorationEngine::Run(int frames, float* inL, float* inR, float* outL, float* outR,
+                           int zipper) {
     VecCopy(frames, inL, outL);
     if (inR != nullptr) VecCopy(frames, inR, outR);
     if (restoration->GetBypass()) return frames;

@@ -6,7 +6,7 @@
 namespace DSP::Restoration {
 
 // Every float parameter starts at the middle of its range.
-inline constexpr float kDefaultSetting = 0.5f;
+inline constexpr float defaultSetting = 0.5f;
 
 // "Reduction Amount": 6 ... 30 dB of largest attenuation.
 inline float ReductionDb(float amount) {

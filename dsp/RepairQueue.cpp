@@ -12,7 +12,7 @@ namespace {
 
 // The end of "the stretch before" when there was none: far enough back that it never
 // limits the model order.
-constexpr int kNoStretch = -1000000;
+constexpr int noStretch = -1000000;
 
 } // namespace
 
@@ -31,7 +31,7 @@ void RepairQueue::Setup(int channels, int rate, int maxFrames, int modelOrder, i
     modelWork.reserve(2 * std::size_t(order + 1));
     lsar.Reserve(maxStretch, order);
     carryCount.assign(std::size_t(channels), 0);
-    lastEnd.assign(std::size_t(channels), kNoStretch);
+    lastEnd.assign(std::size_t(channels), noStretch);
     inputQueue.Allocate(channels, rate, maxFrames + lookAhead, History(), true);
     carry.Allocate(channels, rate, maxStretch, 0, true);
     Reset();
@@ -41,7 +41,7 @@ void RepairQueue::Setup(int channels, int rate, int maxFrames, int modelOrder, i
 void RepairQueue::Reset() {
     inputQueue.Reset();
     std::fill(carryCount.begin(), carryCount.end(), 0);
-    std::fill(lastEnd.begin(), lastEnd.end(), kNoStretch);
+    std::fill(lastEnd.begin(), lastEnd.end(), noStretch);
 }
 
 int RepairQueue::Append(const float* const* input, int frames, float* const* output) {
@@ -107,7 +107,7 @@ void RepairQueue::WriteOutputAndCarry(int channel, const float* x, float* output
     count = std::max(0, count - blockFrames);
     VecMove(count, carried + blockFrames, carried);
     if (stretchesInBlock == 0) {
-        lastEnd[std::size_t(channel)] = kNoStretch;
+        lastEnd[std::size_t(channel)] = noStretch;
         return;
     }
     const int end = ends[std::size_t(stretchesInBlock - 1)];

@@ -13,12 +13,12 @@
 namespace DSP::Restoration {
 
 // The single-precision value nearest to 1/44100 (slightly below it): constants tuned at
-// 44.1 kHz scale with sampleRate·kPerReferenceRate. Products are formed in double so
-// that, e.g., 10 × 44100 × kPerReferenceRate truncates to 9.
-inline constexpr float kPerReferenceRate = 1.0f / 44100.0f;
+// 44.1 kHz scale with sampleRate·perReferenceRate. Products are formed in double so
+// that, e.g., 10 × 44100 × perReferenceRate truncates to 9.
+inline constexpr float perReferenceRate = 1.0f / 44100.0f;
 
 inline int ScaleToRate(float valueAt44k, int sampleRate) {
-    return static_cast<int>(static_cast<double>(valueAt44k) * sampleRate * kPerReferenceRate);
+    return static_cast<int>(static_cast<double>(valueAt44k) * sampleRate * perReferenceRate);
 }
 
 inline int RoundUpToEven(int value) {

@@ -9,7 +9,7 @@
 #include <vector>
 
 // A track of the planetblupi-music-ogg package.
-inline constexpr const char* kDefaultTrack = "/usr/share/planetblupi/music/music004.ogg";
+inline constexpr const char* defaultTrack = "/usr/share/planetblupi/music/music004.ogg";
 
 struct Music {
     std::vector<float> samples; // mono mix-down, full scale ±1

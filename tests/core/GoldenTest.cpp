@@ -6,9 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstdint>
 #include <vector>
 
 #include "RestorationTestSupport.h"
@@ -19,19 +19,19 @@
 
 namespace {
 
-// Relative tolerance of every fingerprint value, relative to at least kGoldenScale. Not
+// Relative tolerance of every fingerprint value, relative to at least goldenScale. Not
 // exact equality: a vectorised FFT or Vec routine may reorder sums and move results by a
 // few float ulps of full-scale samples (1e-7); 1e-5 allows that and still catches any
 // change of the algorithm, which moves values by 1e-4 and more.
-constexpr double kGoldenTolerance = 1e-5;
-constexpr double kGoldenScale = 1e-2;
-constexpr std::size_t kFrames = 3 * 44100;
+constexpr double goldenTolerance = 1e-5;
+constexpr double goldenScale = 1e-2;
+constexpr std::size_t goldenFrames = 3 * 44100;
 // Sample positions that fall in start-up, in repaired clicks and clips and in plain music.
-constexpr std::size_t kProbes[] = {5000, 20011, 44100, 70001, 99999, 120000};
+constexpr std::size_t probePositions[] = {5000, 20011, 44100, 70001, 99999, 120000};
 
 struct Fingerprint {
     double rms;
-    double samples[std::size(kProbes)];
+    double samples[std::size(probePositions)];
 };
 
 // A portable generator, so that the input is the same on every standard library.
@@ -45,9 +45,9 @@ struct Lcg {
 
 // Music with hiss, clipped at 0.9, with a click every 997 frames from 0.5 s on.
 Audio GoldenInput() {
-    Audio audio{std::vector<float>(kFrames), std::vector<float>(kFrames)};
+    Audio audio{std::vector<float>(goldenFrames), std::vector<float>(goldenFrames)};
     Lcg random{12345};
-    for (std::size_t i = 0; i < kFrames; ++i) {
+    for (std::size_t i = 0; i < goldenFrames; ++i) {
         const float t = float(i) / 44100.0f;
         const float swell = 0.7f + 0.5f * std::sin(6.2831853f * 0.7f * t);
         const float l = swell * (0.6f * std::sin(6.2831853f * 330.0f * t) +
@@ -56,7 +56,7 @@ Audio GoldenInput() {
         audio.left[i] = std::clamp(l + 0.01f * random.Next(), -0.9f, 0.9f);
         audio.right[i] = std::clamp(r + 0.01f * random.Next(), -0.9f, 0.9f);
     }
-    for (std::size_t at = 22050; at + 8 < kFrames; at += 997) {
+    for (std::size_t at = 22050; at + 8 < goldenFrames; at += 997) {
         for (std::size_t k = 0; k < 1 + at % 7; ++k) {
             audio.left[at + k] += 0.4f * random.Next();
             audio.right[at + k + 3] += 0.4f * random.Next();
@@ -71,8 +71,8 @@ Fingerprint Summarise(const Audio& audio) {
     for (std::size_t i = 0; i < audio.Frames(); ++i)
         sum += double(audio.left[i]) * audio.left[i] + double(audio.right[i]) * audio.right[i];
     f.rms = std::sqrt(sum / double(2 * audio.Frames()));
-    for (std::size_t k = 0; k < std::size(kProbes); ++k)
-        f.samples[k] = audio.left[kProbes[k]] + 0.5 * audio.right[kProbes[k]];
+    for (std::size_t k = 0; k < std::size(probePositions); ++k)
+        f.samples[k] = audio.left[probePositions[k]] + 0.5 * audio.right[probePositions[k]];
     return f;
 }
 
@@ -88,12 +88,13 @@ Audio RunStage(DSP::AudioProcessor& stage, Audio audio) {
 
 void ExpectFingerprint(const Fingerprint& got, const Fingerprint& want) {
     auto near = [](double a, double b) {
-        return std::fabs(a - b) <= kGoldenTolerance * std::max(std::fabs(b), kGoldenScale);
+        return std::fabs(a - b) <= goldenTolerance * std::max(std::fabs(b), goldenScale);
     };
     EXPECT_TRUE(near(got.rms, want.rms)) << "rms " << got.rms << " want " << want.rms;
-    for (std::size_t k = 0; k < std::size(kProbes); ++k)
+    for (std::size_t k = 0; k < std::size(probePositions); ++k)
         EXPECT_TRUE(near(got.samples[k], want.samples[k]))
-            << "sample " << kProbes[k] << ": " << got.samples[k] << " want " << want.samples[k];
+            << "sample " << probePositions[k] << ": " << got.samples[k] << " want "
+            << want.samples[k];
 }
 
 void Print(const char* name, const Fingerprint& f) {
@@ -144,16 +145,21 @@ TEST(Golden, EachStageAndTheWholeEffectKeepTheirOutput) {
     plugin.Effect().SetKeepOnlyNoise(true);
     const Fingerprint onlyNoise = Summarise(RunStream(plugin, input));
 
-    ExpectFingerprint(clip, {0.204381751, {0.229245421, 0.474871144, -0.00773922727, 0.292706147,
-                                           -0.102329969, 0.0546839125}});
-    ExpectFingerprint(click, {0.398372407, {0.419198707, 0.233041719, -0.127608061, 0.351376921,
-                                            0.554484248, -0.0189007223}});
-    ExpectFingerprint(reduce, {0.384902014, {0.0478836298, -0.94202143, -0.12972885, -0.60637933,
-                                             0.147937592, 0.00744696986}});
-    ExpectFingerprint(chain, {0.204651884, {0.357743919, 0.0188277811, 0.0460956823, -0.257912338,
-                                            0.167883135, -0.00851641595}});
-    ExpectFingerprint(onlyNoise, {0.0137289736, {-0.000235721469, 2.45273113e-05, -0.000104174018,
-                                                 -7.1823597e-05, -0.00010240078, -0.000159725547}});
+    ExpectFingerprint(clip, {0.204381751,
+                             {0.229245421, 0.474871144, -0.00773922727, 0.292706147, -0.102329969,
+                              0.0546839125}});
+    ExpectFingerprint(
+        click, {0.398372407,
+                {0.419198707, 0.233041719, -0.127608061, 0.351376921, 0.554484248, -0.0189007223}});
+    ExpectFingerprint(reduce, {0.384902014,
+                               {0.0478836298, -0.94202143, -0.12972885, -0.60637933, 0.147937592,
+                                0.00744696986}});
+    ExpectFingerprint(chain, {0.204651884,
+                              {0.357743919, 0.0188277811, 0.0460956823, -0.257912338, 0.167883135,
+                               -0.00851641595}});
+    ExpectFingerprint(onlyNoise, {0.0137289736,
+                                  {-0.000235721469, 2.45273113e-05, -0.000104174018, -7.1823597e-05,
+                                   -0.00010240078, -0.000159725547}});
 
     // After an intended change of the output, this prints the new fingerprints.
     if (std::getenv("SONAVEL_PRINT_GOLDEN") != nullptr) {

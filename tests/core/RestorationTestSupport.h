@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "core/Plugin.h"
-#include "core/RestorationEngine.h"
 #include "core/Restoration.h"
+#include "core/RestorationEngine.h"
 #include "support/Measures.h"
 #include "support/Signals.h"
 
@@ -18,8 +18,8 @@ using DSP::Restoration::Restoration;
 // plug-in-wide ones (anti-denormal offset, delay compensation).
 class ProbeTransform : public DSP::RestorationEngine {
 public:
-    using DSP::RestorationEngine::Run;
     using DSP::RestorationEngine::RestorationEngine;
+    using DSP::RestorationEngine::Run;
 };
 
 class EffectPlugin : public Plugin {

@@ -9,7 +9,7 @@ namespace {
 // As the restoration component sets it up, at the default sensitivity.
 void Prepare(Declick& declick, int rate, int blockSize) {
     declick.quality = 0.0f;
-    declick.detectionLevel = DSP::Restoration::DetectionLevelDb(DSP::Restoration::kDefaultSetting);
+    declick.detectionLevel = DSP::Restoration::DetectionLevelDb(DSP::Restoration::defaultSetting);
     declick.Setup(1, rate, blockSize);
 }
 

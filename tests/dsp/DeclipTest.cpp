@@ -5,7 +5,7 @@
 
 namespace {
 
-const float kClipAmp = std::exp(0.115129255f * -0.1f);
+const float clipAmp = std::exp(0.115129255f * -0.1f);
 
 void Prepare(Declip& declip, int rate, int blockSize, float gainDb) {
     declip.quality = 0.0f;
@@ -51,14 +51,14 @@ std::vector<float> RepairSwells(const std::vector<int>& centres, int blockSize) 
     std::vector<float> clipped = truth;
     for (float& v : clipped)
         v = std::clamp(v, -1.0f, 1.0f);
-    clipped[4000] = kClipAmp;
+    clipped[4000] = clipAmp;
     Declip declip;
     Prepare(declip, 44100, blockSize, 0.0f);
     std::vector<float> out = RunInBlocks(declip, clipped, blockSize);
     out.erase(out.begin(), out.begin() + declip.latency);
     int rebuilt = 0;
     for (int n = 0; n < 9000; ++n) {
-        const bool damaged = std::abs(clipped[n]) >= kClipAmp;
+        const bool damaged = std::abs(clipped[n]) >= clipAmp;
         EXPECT_NEAR(out[n], damaged ? truth[n] : clipped[n], damaged ? 0.02f : 0.0f) << n;
         rebuilt += damaged;
     }

@@ -11,7 +11,6 @@
 
 namespace {
 
-
 TEST(DenoiseGeometry, FrameSizeAndLatencyFollowSampleRate) {
     const struct {
         int rate;
