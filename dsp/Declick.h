@@ -23,6 +23,7 @@ public:
     void Process(float* const* input, int frames, float* const* output) override;
     void Reset() override;
 
+    // 0 ... 1, read (and clamped) by Setup.
     float quality = 0.0f;
     float detectionLevel = -10.0f;
     float timeUnitMs = 1.0f;

@@ -23,6 +23,7 @@ public:
     void Process(float* const* input, int frames, float* const* output) override;
     void Reset() override;
 
+    // 0 ... 1, read (and clamped) by Setup.
     float quality = 1.0f;
     float clipLevel = -0.1f;
     float maxRunSeconds = 0.02f;
