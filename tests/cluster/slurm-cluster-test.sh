@@ -34,10 +34,11 @@ for task in 0 1 2 3; do
     [ "$(task_state "$job" "$task")" = COMPLETED ] || fail "task $task is not COMPLETED"
 done
 
-# Task 1 sleeps long and is cancelled while it runs; the others finish.
+# Task 1 sleeps long (exec: no shell left to go on after the signal) and is cancelled
+# while it runs; the others finish.
 rm -f "$work"/out.*
 job=$(sbatch --parsable --array=0-3 -o /dev/null --wrap "
-    [ \$SLURM_ARRAY_TASK_ID = 1 ] && sleep 60
+    [ \$SLURM_ARRAY_TASK_ID = 1 ] && exec sleep 60
     echo \$SLURM_ARRAY_TASK_ID > $work/out.\$SLURM_ARRAY_TASK_ID")
 slurm_cluster_await 20 sh -c "squeue -h -t R -j ${job}_1 | grep -q ." || fail "task 1 never ran"
 scancel "${job}_1"
