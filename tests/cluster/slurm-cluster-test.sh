@@ -22,6 +22,7 @@ task_state() {
 }
 
 work=$(mktemp -d)
+trap 'fail "interrupted"' INT TERM
 slurm_cluster_start || { status=$?; rm -rf "$work"; exit $status; }
 cluster=$SLURM_CLUSTER_DIR
 

@@ -233,7 +233,7 @@ slurm_cluster_stop() {
         [ -f "$d/$daemon.id" ] && slurm_cluster_end_process "$(cat "$d/$daemon.id")"
     done
     for id in $jobs; do
-        kill -KILL "$id" 2>/dev/null
+        grep -qx "$id" "$d"/*.id || kill -KILL "$id" 2>/dev/null
     done
     [ -f "$d/munged.id" ] && slurm_cluster_end_process "$(cat "$d/munged.id")"
     rm -rf "$d"
