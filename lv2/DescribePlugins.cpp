@@ -81,8 +81,7 @@ void Describe(std::ostream& out, std::uint32_t channels, const char* uri, const 
     out << "<" << uri << ">\n\ta lv2:Plugin , lv2:UtilityPlugin ;\n\tdoap:name " << Quoted(name)
         << " ;\n\tdoap:license <http://opensource.org/licenses/MIT> ;\n"
         << "\tlv2:project <" SONAVEL_LV2_URI "> ;\n"
-        << "\tlv2:requiredFeature urid:map ;\n"
-        << "\tlv2:optionalFeature lv2:isLive ;\n"
+        << "\tlv2:optionalFeature urid:map , lv2:isLive ;\n"
         << "\tlv2:extensionData state:interface ;\n\tlv2:port\n";
     const char* const in[] = {"in_l", "in_r"};
     const char* const outs[] = {"out_l", "out_r"};

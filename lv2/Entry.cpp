@@ -15,11 +15,16 @@
 
 namespace {
 
+// Without the host's URID map (lv2apply has none) the effect runs but keeps no state.
 struct Instance {
     Lv2::Effect effect;
     LV2_URID profileKey;
     LV2_URID chunkType;
 };
+
+LV2_URID Map(const LV2_URID_Map* map, const char* uri) {
+    return map != nullptr ? map->map(map->handle, uri) : 0;
+}
 
 const LV2_URID_Map* FindMap(const LV2_Feature* const* features) {
     for (; features != nullptr && *features != nullptr; ++features) {
@@ -31,11 +36,10 @@ const LV2_URID_Map* FindMap(const LV2_Feature* const* features) {
 
 LV2_Handle Instantiate(std::uint32_t channels, double rate, const LV2_Feature* const* features) {
     const LV2_URID_Map* map = FindMap(features);
-    if (map == nullptr || rate < 1000.0) return nullptr;
+    if (rate < 1000.0) return nullptr;
     try {
-        return new Instance{Lv2::Effect(channels, rate),
-                            map->map(map->handle, SONAVEL_LV2_PROFILE_URI),
-                            map->map(map->handle, LV2_ATOM__Chunk)};
+        return new Instance{Lv2::Effect(channels, rate), Map(map, SONAVEL_LV2_PROFILE_URI),
+                            Map(map, LV2_ATOM__Chunk)};
     } catch (const std::exception&) {
         return nullptr;
     }
@@ -78,6 +82,7 @@ void Cleanup(LV2_Handle handle) {
 LV2_State_Status Save(LV2_Handle handle, LV2_State_Store_Function store,
                       LV2_State_Handle state, std::uint32_t, const LV2_Feature* const*) {
     Instance& instance = *static_cast<Instance*>(handle);
+    if (instance.profileKey == 0) return LV2_STATE_ERR_NO_FEATURE;
     try {
         const std::vector<std::uint8_t> block = instance.effect.SaveProfile();
         return store(state, instance.profileKey, block.data(), block.size(), instance.chunkType,
@@ -91,6 +96,7 @@ LV2_State_Status Save(LV2_Handle handle, LV2_State_Store_Function store,
 LV2_State_Status Restore(LV2_Handle handle, LV2_State_Retrieve_Function retrieve,
                          LV2_State_Handle state, std::uint32_t, const LV2_Feature* const*) {
     Instance& instance = *static_cast<Instance*>(handle);
+    if (instance.profileKey == 0) return LV2_STATE_ERR_NO_FEATURE;
     std::size_t size = 0;
     std::uint32_t type = 0;
     std::uint32_t flags = 0;

@@ -24,9 +24,10 @@ Effect::Effect(std::uint32_t channels, double sampleRate)
     for (auto& buffer : scratch)
         buffer.assign(chunkFrames, 0.0f);
     SetChannels(channels, channels);
-    StartStreaming(rate);
     // Every stage on is the longest delay the bypass has to match.
+    StartStreaming(rate);
     dry.Prepare(Engine().Latency(), chunkFrames);
+    StopStreaming();
 }
 
 void Effect::BindControls() {
@@ -53,8 +54,12 @@ void Effect::ConnectPort(std::uint32_t port, void* data) {
 }
 
 void Effect::Activate() {
-    ResetState();
+    StartStreaming(rate);
     dry.Clear();
+}
+
+void Effect::Deactivate() {
+    StopStreaming();
 }
 
 

@@ -37,10 +37,10 @@ public:
     std::uint32_t PortCount() const;
     void ConnectPort(std::uint32_t port, void* data);
 
-    // Clears the history: the stream starts again from silence.
+    // Prepares the stages for a stream from silence; Deactivate ends it.
     void Activate();
     void Run(std::uint32_t frames);
-    void Deactivate() {}
+    void Deactivate();
 
     // The settings and learnt profile, the block `sonavel train` writes.
     std::vector<std::uint8_t> SaveProfile() { return SaveState(); }
