@@ -5,12 +5,13 @@
 //
 // The host compensates the delay it reads from the latency port, so the effect's own
 // delay compensation is off: the output is the input delayed by exactly Latency()
-// frames. run() feeds the engine in pieces of at most chunkFrames, so any block length
-// the host gives, 0 included and changing from call to call, passes through buffers
-// sized once at instantiation.
+// frames. With "enabled" off the output is the input delayed by the same latency.
+// run() feeds the engine in pieces of at most chunkFrames, so any block length the host
+// gives, 0 included and changing from call to call, passes through buffers sized once
+// at instantiation.
 //
-// Threads: the constructor, Activate, Deactivate and LoadState run in the host's
-// instantiation class; Run in its audio class; SaveState may run beside Run.
+// Threads: the constructor, Activate, Deactivate and LoadProfile run in the host's
+// instantiation class; Run in its audio class; SaveProfile may run beside Run.
 
 #include <array>
 #include <cstdint>
@@ -23,9 +24,9 @@
 
 namespace Lv2 {
 
-
 class Effect : public Plugin {
 public:
+    // No more than the stages' own block, so that the engine never grows its queues.
     static constexpr int chunkFrames = 1024;
 
     Effect(std::uint32_t channels, double sampleRate);
@@ -33,7 +34,6 @@ public:
     void OnParameterChanged(ChangePhase, DSP::Component&, std::uint32_t,
                             const ParamValue&) override {}
 
-    std::uint32_t Channels() const { return channels; }
     std::uint32_t PortCount() const;
     void ConnectPort(std::uint32_t port, void* data);
 
