@@ -28,10 +28,11 @@ void DryDelay::Advance(int frames) {
 }
 
 // The newest frame sits just before head; frame i of the last piece lies at
-// head - frames + i, and `delay` frames before that.
+// head - frames + i, and `delay` frames before that. A delay beyond the prepared one
+// reads the oldest frames held.
 void DryDelay::Read(int channel, std::uint32_t delay, int frames, float* out) const {
     const std::vector<float>& ring = rings[channel];
-    const std::size_t back = std::size_t(frames) + delay;
+    const std::size_t back = std::min(std::size_t(frames) + delay, size);
     const std::size_t start = (head + size - back % size) % size;
     for (int i = 0; i < frames; ++i)
         out[i] = ring[(start + std::size_t(i)) % size];

@@ -177,6 +177,18 @@ TEST_P(Lv2Host, RestoresAsTheCommandLineDoesInAnyBlockLengths) {
     EXPECT_LT(LargestDifference(out, latency, cli), 1e-6f);
 }
 
+// The host's bypass keeps the reported latency: the input comes out that much later.
+TEST_P(Lv2Host, BypassDelaysTheInputByTheLatency) {
+    PluginRun run(host, SONAVEL_LV2_STEREO_URI, GetParam());
+    run.Set("enabled", 0.0f);
+    Planar out(2);
+    run.Run(input, 0, 0, out);
+    const auto latency = std::size_t(run.Latency());
+    ASSERT_GT(latency, 0u);
+    out = RunInRandomBlocks(run, input, input[0].size() + latency, 4);
+    EXPECT_EQ(LargestDifference(out, latency, input), 0.0f);
+}
+
 // "Train" switched on once the noise has reached the reducer, off at the end of it.
 TEST_P(Lv2Host, TrainPortLearnsTheProfileOfSonavelTrain) {
     PluginRun run(host, SONAVEL_LV2_STEREO_URI, GetParam());
