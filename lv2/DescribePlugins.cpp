@@ -89,7 +89,8 @@ void Describe(std::ostream& out, std::uint32_t channels, const char* uri, const 
     const char* const outNames[] = {"Output L", "Output R"};
     std::uint32_t index = 0;
     for (std::uint32_t c = 0; c < channels; ++c, ++index) {
-        AudioPort(out, index, true, channels == 2 ? in[c] : "in", channels == 2 ? inNames[c] : "Input");
+        AudioPort(out, index, true, channels == 2 ? in[c] : "in",
+                  channels == 2 ? inNames[c] : "Input");
         out << " ,\n";
     }
     for (std::uint32_t c = 0; c < channels; ++c, ++index) {
@@ -120,9 +121,11 @@ const std::vector<Preset>& Presets() {
     using C = Lv2::Control;
     static const std::vector<Preset> presets{
         {"default", "Default", {}},
-        {"tape-hiss", "Tape hiss (gentle)",
+        {"tape-hiss",
+         "Tape hiss (gentle)",
          {{C::amount, 0.35f}, {C::sensitivity, 0.4f}, {C::declick, 0.0f}, {C::declip, 0.0f}}},
-        {"vinyl-heavy", "Vinyl (heavy)",
+        {"vinyl-heavy",
+         "Vinyl (heavy)",
          {{C::amount, 0.75f}, {C::sensitivity, 0.6f}, {C::declickSensitivity, 0.8f}}},
     };
     return presets;
@@ -137,8 +140,7 @@ float PresetValue(const Lv2::Effect& effect, const Preset& preset, std::size_t c
     return Lv2::ParamBinding(effect, port.param, port.isSwitch).Default();
 }
 
-void DescribePresets(std::ostream& out, std::uint32_t channels, const char* uri,
-                     const char* kind) {
+void DescribePresets(std::ostream& out, std::uint32_t channels, const char* uri, const char* kind) {
     const Lv2::Effect effect(channels, describeRate);
     for (const Preset& preset : Presets()) {
         out << "<" SONAVEL_LV2_URI "/presets/" << kind << "-" << preset.slug
@@ -165,7 +167,8 @@ void WritePresets(const std::string& path) {
 }
 
 void ManifestPlugin(std::ostream& out, const char* uri) {
-    out << "<" << uri << ">\n\ta lv2:Plugin ;\n\tlv2:binary <" SONAVEL_LV2_BINARY
+    out << "<" << uri
+        << ">\n\ta lv2:Plugin ;\n\tlv2:binary <" SONAVEL_LV2_BINARY
            "> ;\n\trdfs:seeAlso <sonavel.ttl> .\n\n";
 }
 

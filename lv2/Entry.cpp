@@ -79,8 +79,8 @@ void Cleanup(LV2_Handle handle) {
     delete static_cast<Instance*>(handle);
 }
 
-LV2_State_Status Save(LV2_Handle handle, LV2_State_Store_Function store,
-                      LV2_State_Handle state, std::uint32_t, const LV2_Feature* const*) {
+LV2_State_Status Save(LV2_Handle handle, LV2_State_Store_Function store, LV2_State_Handle state,
+                      std::uint32_t, const LV2_Feature* const*) {
     Instance& instance = *static_cast<Instance*>(handle);
     if (instance.profileKey == 0) return LV2_STATE_ERR_NO_FEATURE;
     try {

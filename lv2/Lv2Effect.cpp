@@ -62,7 +62,6 @@ void Effect::Deactivate() {
     StopStreaming();
 }
 
-
 // Settings come from the ports; what a loaded block set is replaced by them on the next
 // run, since the host restores the port values beside the block.
 bool Effect::LoadProfile(const std::vector<std::uint8_t>& block) {

@@ -38,22 +38,18 @@ PluginRun::PluginRun(LilvHost& host, const char* uri, double rate)
     const std::uint32_t ports = lilv_plugin_get_num_ports(plugin);
     std::vector<float> defaults(ports);
     lilv_plugin_get_port_ranges_float(plugin, nullptr, nullptr, defaults.data());
+    // The buffers of the channel vectors and the map's values stay where they are.
     for (std::uint32_t p = 0; p < ports; ++p) {
         const LilvPort* port = lilv_plugin_get_port_by_index(plugin, p);
         const std::string symbol = lilv_node_as_string(lilv_port_get_symbol(plugin, port));
-        if (symbol.starts_with("in")) audioIn.emplace_back(maxBlock);
-        if (symbol.starts_with("out")) audioOut.emplace_back(maxBlock);
-        if (!symbol.starts_with("in") && !symbol.starts_with("out"))
-            controls[symbol] = std::isnan(defaults[p]) ? 0.0f : defaults[p];
-    }
-    // Connected after filling, so that the map's nodes and the buffers no longer move.
-    std::size_t in = 0, out = 0;
-    for (std::uint32_t p = 0; p < ports; ++p) {
-        const std::string symbol = lilv_node_as_string(
-            lilv_port_get_symbol(plugin, lilv_plugin_get_port_by_index(plugin, p)));
-        void* data = symbol.starts_with("in")    ? audioIn[in++].data()
-                     : symbol.starts_with("out") ? audioOut[out++].data()
-                                                 : &controls[symbol];
+        float* data = nullptr;
+        if (symbol.starts_with("in")) {
+            data = audioIn.emplace_back(maxBlock).data();
+        } else if (symbol.starts_with("out")) {
+            data = audioOut.emplace_back(maxBlock).data();
+        } else {
+            data = &(controls[symbol] = std::isnan(defaults[p]) ? 0.0f : defaults[p]);
+        }
         lilv_instance_connect_port(instance, p, data);
     }
     lilv_instance_activate(instance);
@@ -64,8 +60,8 @@ PluginRun::~PluginRun() {
     lilv_instance_free(instance);
 }
 
-void PluginRun::Run(const std::vector<std::vector<float>>& in, std::size_t at,
-                    std::uint32_t frames, std::vector<std::vector<float>>& out) {
+void PluginRun::Run(const std::vector<std::vector<float>>& in, std::size_t at, std::uint32_t frames,
+                    std::vector<std::vector<float>>& out) {
     for (std::size_t c = 0; c < audioIn.size(); ++c) {
         for (std::uint32_t i = 0; i < frames; ++i)
             audioIn[c][i] = at + i < in[c].size() ? in[c][at + i] : 0.0f;

@@ -86,13 +86,12 @@ const LV2_State_Interface& StateOf(PluginRun& run) {
 }
 
 struct Store {
-    LilvHost* host;
     Bytes block;
     LV2_URID type = 0;
 };
 
 Bytes SaveBlock(LilvHost& host, PluginRun& run) {
-    Store store{&host, {}};
+    Store store;
     const auto keep = [](LV2_State_Handle h, std::uint32_t, const void* data, std::size_t size,
                          std::uint32_t type, std::uint32_t) {
         auto& s = *static_cast<Store*>(h);
@@ -108,9 +107,9 @@ Bytes SaveBlock(LilvHost& host, PluginRun& run) {
 }
 
 LV2_State_Status LoadBlock(LilvHost& host, PluginRun& run, Bytes block) {
-    Store store{&host, std::move(block), host.Map()->map(host.Map()->handle, LV2_ATOM__Chunk)};
-    const auto give = [](LV2_State_Handle h, std::uint32_t, std::size_t* size,
-                         std::uint32_t* type, std::uint32_t* flags) -> const void* {
+    Store store{std::move(block), host.Map()->map(host.Map()->handle, LV2_ATOM__Chunk)};
+    const auto give = [](LV2_State_Handle h, std::uint32_t, std::size_t* size, std::uint32_t* type,
+                         std::uint32_t* flags) -> const void* {
         auto& s = *static_cast<Store*>(h);
         *size = s.block.size();
         *type = s.type;
@@ -228,7 +227,8 @@ INSTANTIATE_TEST_SUITE_P(Rates, Lv2Host, ::testing::Values(44100u, 48000u, 96000
 TEST(Lv2Latency, PortEqualsInfoForEveryStageCombination) {
     LilvHost host;
     for (const std::uint32_t rate : {44100u, 48000u, 96000u}) {
-        const auto info = nlohmann::json::parse(Sonavel("info --json --rate " + std::to_string(rate)));
+        const auto info =
+            nlohmann::json::parse(Sonavel("info --json --rate " + std::to_string(rate)));
         for (const char* uri : {SONAVEL_LV2_STEREO_URI, SONAVEL_LV2_MONO_URI}) {
             PluginRun run(host, uri, rate);
             Planar in(run.Channels(), std::vector<float>(1)), out(run.Channels());
@@ -251,11 +251,12 @@ TEST(Lv2Apply, RestoresAFileOnTheCommandLine) {
 #ifdef SONAVEL_SANITIZED
     GTEST_SKIP() << "lv2apply cannot load a plug-in built with the sanitizers";
 #endif
-    const fs::path dir = fs::temp_directory_path() / ("sonavel-lv2apply-" + std::to_string(getpid()));
+    const fs::path dir =
+        fs::temp_directory_path() / ("sonavel-lv2apply-" + std::to_string(getpid()));
     fs::create_directories(dir);
     WriteDamaged(dir / "damaged.wav", 44100);
     Shell("lv2apply -i " + (dir / "damaged.wav").string() + " -o " + (dir / "out.wav").string() +
-        " -c declip 0 " SONAVEL_LV2_STEREO_URI " 2>&1");
+          " -c declip 0 " SONAVEL_LV2_STEREO_URI " 2>&1");
     Sonavel("restore " + (dir / "damaged.wav").string() + " " + (dir / "cli.wav").string() +
             " --no-declip --format float --force --quiet");
     const Planar applied = ReadPlanar(dir / "out.wav");
