@@ -46,7 +46,7 @@ std::string Sonavel(const std::string& args) {
 
 // A record transfer: hiss alone for noiseSeconds, then music with crackle and clipping.
 void WriteDamaged(const fs::path& path, std::uint32_t rate) {
-    StereoSignal signal = SynthesiseMusic(noiseSeconds, 2.5, rate, 0.9f);
+    StereoSignal signal = SynthesiseMusic(noiseSeconds, 1.5, rate, 0.9f);
     AddCrackle(signal, 20.0, 7);
     AddHiss(signal, -50.0f, 11);
     Clip(signal, 0.7f);
