@@ -74,7 +74,8 @@ void Effect::ApplyControls() {
     for (std::size_t c = 0; c < controlCount; ++c) {
         if (controls[c] == nullptr) continue;
         const float value = *controls[c];
-        if (value == applied[c]) continue;
+        // A NaN from a confused host would otherwise reach the stages on every run.
+        if (value == applied[c] || std::isnan(value)) continue;
         applied[c] = value;
         if (bindings[c].Bound()) bindings[c].Set(value);
     }
