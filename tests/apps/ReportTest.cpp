@@ -11,6 +11,7 @@
 
 #include "apps/ColorMap.h"
 #include "apps/Png.h"
+#include "tests/apps/ReportPage.h"
 #include "apps/ReportBuilder.h"
 #include "apps/ReportPlot.h"
 #include "dsp/Denoise.h"
@@ -64,35 +65,11 @@ ReportSetup MonoSetup(std::size_t frames) {
     return setup;
 }
 
-std::vector<std::uint8_t> FromBase64(const std::string& text) {
-    const std::string digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::vector<std::uint8_t> bytes;
-    unsigned bits = 0;
-    int count = 0;
-    for (char c : text) {
-        if (c == '=') break;
-        bits = bits << 6 | unsigned(digits.find(c));
-        count += 6;
-        if (count >= 8) {
-            count -= 8;
-            bytes.push_back(std::uint8_t(bits >> count & 255u));
-        }
-    }
-    return bytes;
-}
-
-std::string FigureOf(const std::string& page, const std::string& id) {
-    const std::size_t start = page.find("<figure id=\"" + id + "\"");
-    EXPECT_NE(start, std::string::npos) << id;
-    return page.substr(start, page.find("</figure>", start) - start);
-}
-
 Image Picture(const std::string& page, const std::string& id) {
-    static const std::regex source("src=\"data:image/png;base64,([^\"]+)\"");
-    std::smatch match;
-    const std::string figure = FigureOf(page, id);
-    EXPECT_TRUE(std::regex_search(figure, match, source)) << id;
-    return DecodePng(FromBase64(match[1]));
+    for (auto& [alt, image] : Pictures(page))
+        if (alt == id) return image;
+    ADD_FAILURE() << "no picture " << id;
+    return {};
 }
 
 // The labelled ticks of a figure's axis ("y" or "x"): position of the picture's pixel
@@ -100,7 +77,7 @@ Image Picture(const std::string& page, const std::string& id) {
 std::vector<std::pair<double, std::string>> Ticks(const std::string& page, const std::string& id,
                                                   const std::string& axis) {
     const std::regex tick("class=\"" + axis + "\" style=\"(top|left):([0-9.]+)px\">([^<]+)<");
-    const std::string figure = FigureOf(page, id);
+    const std::string figure = LabelsOf(page, id);
     std::vector<std::pair<double, std::string>> ticks;
     for (auto it = std::sregex_iterator(figure.begin(), figure.end(), tick); it != std::sregex_iterator(); ++it)
         ticks.emplace_back(std::stod((*it)[2]) - 1.0, (*it)[3]);
