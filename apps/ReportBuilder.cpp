@@ -78,7 +78,7 @@ void ReportBuilder::SetNoiseProfile(const std::vector<std::vector<float>>& rowsD
         double amplitude = 0.0;
         for (const std::vector<float>& row : rowsDb)
             amplitude += std::pow(10.0, row[k] / 20.0);
-        profileDb[k] = float(20.0 * std::log10(amplitude / double(rowsDb.size())));
+        profileDb[k] = float(20.0 * std::log10(amplitude / double(rowsDb.size())) - setup.outputGainDb);
     }
 }
 
@@ -193,7 +193,9 @@ void ReportBuilder::AddSpectra(HtmlPage& page) const {
     const Image plot = SpectrumPlot(frequencies, levels, curves);
     std::vector<KeyEntry> key{{ReportColours::input, "input, long-term mean"},
                               {ReportColours::output, "output, long-term mean (level-matched)"}};
-    if (!profileDb.empty()) key.push_back({ReportColours::profile, "learnt noise profile"});
+    if (!profileDb.empty())
+        key.push_back({ReportColours::profile, std::string("learnt noise profile") +
+                                                   (setup.outputGainDb != 0.0 ? " (level-matched)" : "")});
     page.Key(key);
     page.AddFigure({"spectra", "", plot, levels.Ticks(), frequencies.Ticks(),
                     "Mean amplitude per band of " + std::to_string(noiseFrameSize) +

@@ -25,6 +25,8 @@ struct ReportSetup {
     // The input's length; the output has the same.
     std::int64_t frames = 0;
     // The gain in dB the chain puts on its output on purpose (the declipper's headroom).
+    // It is applied before the noise reducer, so the learnt profile carries it too; the
+    // report undoes it on the output and on the profile to compare them with the input.
     double outputGainDb = 0.0;
     // The stretch of the input the noise was learnt from, when it lies in the input.
     std::optional<FrameRange> noiseStretch;
