@@ -77,12 +77,9 @@ std::string MinutesSeconds(double seconds, bool tenths) {
     const long long hours = totalSeconds / 3600;
     const long long minutes = totalSeconds / 60 % 60;
     const long long secs = totalSeconds % 60;
-    char text[32];
-    if (hours > 0)
-        std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", hours, minutes, secs);
-    else
-        std::snprintf(text, sizeof text, "%lld:%02lld", minutes, secs);
-    std::string result = text;
-    if (tenths) result += "." + std::to_string(whole % 10);
-    return result;
+    char text[48];
+    int length = hours > 0 ? std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", hours, minutes, secs)
+                           : std::snprintf(text, sizeof text, "%lld:%02lld", minutes, secs);
+    if (tenths) std::snprintf(text + length, sizeof text - std::size_t(length), ".%lld", whole % 10);
+    return text;
 }

@@ -38,15 +38,30 @@ RestoreAnalysis::RestoreAnalysis(const AnalysisSetup& setup)
 }
 
 void RestoreAnalysis::History::Append(const float* samples, int count, std::int64_t position) {
-    const std::size_t mask = ring.size() - 1;
-    for (int i = 0; i < count; ++i)
-        ring[std::size_t(position + i) & mask] = samples ? samples[i] : 0.0f;
+    const std::size_t size = ring.size();
+    std::size_t at = std::size_t(position) & (size - 1);
+    for (int done = 0; done < count;) {
+        const int piece = int(std::min<std::size_t>(std::size_t(count - done), size - at));
+        if (samples)
+            std::copy_n(samples + done, piece, ring.begin() + std::ptrdiff_t(at));
+        else
+            std::fill_n(ring.begin() + std::ptrdiff_t(at), piece, 0.0f);
+        done += piece;
+        at = 0;
+    }
 }
 
 void RestoreAnalysis::History::Copy(std::int64_t start, int count, float* to) const {
-    const std::size_t mask = ring.size() - 1;
-    for (int i = 0; i < count; ++i)
-        to[i] = start + i < 0 ? 0.0f : ring[std::size_t(start + i) & mask];
+    const int before = int(std::clamp<std::int64_t>(-start, 0, count));
+    std::fill_n(to, before, 0.0f);
+    const std::size_t size = ring.size();
+    std::size_t at = std::size_t(start + before) & (size - 1);
+    for (int done = before; done < count;) {
+        const int piece = int(std::min<std::size_t>(std::size_t(count - done), size - at));
+        std::copy_n(ring.begin() + std::ptrdiff_t(at), piece, to + done);
+        done += piece;
+        at = 0;
+    }
 }
 
 void RestoreAnalysis::Add(int frames, const float* const* input, const float* const* output) {
