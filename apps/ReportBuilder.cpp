@@ -131,7 +131,11 @@ void ReportBuilder::AddTables(HtmlPage& page) const {
     page.Table(levels, true);
 
     page.Heading("Repairs");
-    page.Table(RepairRows(), true);
+    if (setup.repairsObserved)
+        page.Table(RepairRows(), true);
+    else
+        page.Paragraph("Not known: these files were restored earlier, so the stages could not "
+                       "report their repairs; the timeline shows none.");
 }
 
 void ReportBuilder::AddTimeline(HtmlPage& page) const {

@@ -32,6 +32,9 @@ struct ReportSetup {
     std::optional<FrameRange> noiseStretch;
     // Where the noise was learnt from, in words.
     std::string noiseSource;
+    // False when the stages were not listened to (two files restored earlier): the page
+    // then says the repairs are unknown rather than showing none.
+    bool repairsObserved = true;
 };
 
 class ReportBuilder {

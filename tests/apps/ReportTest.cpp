@@ -5,7 +5,6 @@
 
 #include <cmath>
 #include <numbers>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -76,11 +75,15 @@ Image Picture(const std::string& page, const std::string& id) {
 // edge (the page puts a one-pixel border around it) and the label.
 std::vector<std::pair<double, std::string>> Ticks(const std::string& page, const std::string& id,
                                                   const std::string& axis) {
-    const std::regex tick("class=\"" + axis + "\" style=\"(top|left):([0-9.]+)px\">([^<]+)<");
     const std::string figure = LabelsOf(page, id);
+    const std::string marker = "class=\"" + axis + "\" style=\"";
     std::vector<std::pair<double, std::string>> ticks;
-    for (auto it = std::sregex_iterator(figure.begin(), figure.end(), tick); it != std::sregex_iterator(); ++it)
-        ticks.emplace_back(std::stod((*it)[2]) - 1.0, (*it)[3]);
+    for (std::size_t at = figure.find(marker); at != std::string::npos; at = figure.find(marker, at + 1)) {
+        const std::size_t number = figure.find(':', at + marker.size()) + 1;
+        const std::size_t label = figure.find('>', number) + 1;
+        ticks.emplace_back(std::stod(figure.substr(number)) - 1.0,
+                           figure.substr(label, figure.find('<', label) - label));
+    }
     return ticks;
 }
 
