@@ -8,9 +8,7 @@ namespace {
 
 struct Linear {
     double r, g, b;
-    bool InGamut() const {
-        return std::min({r, g, b}) >= 0.0 && std::max({r, g, b}) <= 1.0;
-    }
+    bool InGamut() const { return std::min({r, g, b}) >= 0.0 && std::max({r, g, b}) <= 1.0; }
 };
 
 // OKLab (lightness L, opponent axes a, b) to linear-light sRGB.

@@ -13,7 +13,8 @@ class Image {
 public:
     Image() = default;
     Image(int width, int height, Rgb background = {})
-        : width(width), height(height), pixels(std::size_t(width) * std::size_t(height), background) {}
+        : width(width), height(height),
+          pixels(std::size_t(width) * std::size_t(height), background) {}
 
     int Width() const { return width; }
     int Height() const { return height; }
@@ -26,7 +27,9 @@ public:
     const std::vector<Rgb>& Pixels() const { return pixels; }
 
 private:
-    std::size_t Index(int x, int y) const { return std::size_t(y) * std::size_t(width) + std::size_t(x); }
+    std::size_t Index(int x, int y) const {
+        return std::size_t(y) * std::size_t(width) + std::size_t(x);
+    }
 
     int width = 0;
     int height = 0;

@@ -33,8 +33,8 @@ void LongTermSpectrum::Add(const std::vector<const float*>& channelFrames) {
         fft.Forward(frame.data(), spectrum.data());
         sum[0] += std::fabs(spectrum[0]);
         for (int k = 1; k < half; ++k)
-            sum[std::size_t(k)] += 2.0 * std::hypot(spectrum[std::size_t(2 * k)],
-                                                    spectrum[std::size_t(2 * k + 1)]);
+            sum[std::size_t(k)] +=
+                2.0 * std::hypot(spectrum[std::size_t(2 * k)], spectrum[std::size_t(2 * k + 1)]);
         sum[std::size_t(half)] += std::fabs(spectrum[std::size_t(size)]);
         ++measured;
     }

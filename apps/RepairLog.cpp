@@ -11,8 +11,8 @@ RepairLog::RepairLog(std::int64_t streamFrames, int columnCount)
 
 int RepairLog::ColumnOf(std::int64_t frame) const {
     const std::int64_t count = ColumnCount();
-    const std::int64_t column = std::clamp<std::int64_t>(frame, 0, streamFrames - 1) * count /
-                                streamFrames;
+    const std::int64_t column =
+        std::clamp<std::int64_t>(frame, 0, streamFrames - 1) * count / streamFrames;
     return int(column);
 }
 

@@ -38,7 +38,8 @@ std::vector<Tick> FrequencyAxis::Ticks() const {
     return ticks;
 }
 
-TimeAxis::TimeAxis(double seconds, int pixels) : length(seconds > 0.0 ? seconds : 1.0), pixels(pixels) {}
+TimeAxis::TimeAxis(double seconds, int pixels)
+    : length(seconds > 0.0 ? seconds : 1.0), pixels(pixels) {}
 
 std::vector<Tick> TimeAxis::Ticks() const {
     // The smallest step that leaves at least 80 pixels between labels.
@@ -78,8 +79,10 @@ std::string MinutesSeconds(double seconds, bool tenths) {
     const long long minutes = totalSeconds / 60 % 60;
     const long long secs = totalSeconds % 60;
     char text[48];
-    int length = hours > 0 ? std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", hours, minutes, secs)
-                           : std::snprintf(text, sizeof text, "%lld:%02lld", minutes, secs);
-    if (tenths) std::snprintf(text + length, sizeof text - std::size_t(length), ".%lld", whole % 10);
+    int length = hours > 0
+                     ? std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", hours, minutes, secs)
+                     : std::snprintf(text, sizeof text, "%lld:%02lld", minutes, secs);
+    if (tenths)
+        std::snprintf(text + length, sizeof text - std::size_t(length), ".%lld", whole % 10);
     return text;
 }

@@ -66,7 +66,8 @@ void ReportBuilder::Pair() {
     analysis.Add(int(ready), input, output);
     for (auto* queues : {&pendingInput, &pendingOutput})
         for (std::vector<float>& queue : *queues)
-            queue.erase(queue.begin(), queue.begin() + std::ptrdiff_t(std::min(ready, queue.size())));
+            queue.erase(queue.begin(),
+                        queue.begin() + std::ptrdiff_t(std::min(ready, queue.size())));
 }
 
 void ReportBuilder::SetNoiseProfile(const std::vector<std::vector<float>>& rowsDb) {
@@ -78,7 +79,8 @@ void ReportBuilder::SetNoiseProfile(const std::vector<std::vector<float>>& rowsD
         double amplitude = 0.0;
         for (const std::vector<float>& row : rowsDb)
             amplitude += std::pow(10.0, row[k] / 20.0);
-        profileDb[k] = float(20.0 * std::log10(amplitude / double(rowsDb.size())) - setup.outputGainDb);
+        profileDb[k] =
+            float(20.0 * std::log10(amplitude / double(rowsDb.size())) - setup.outputGainDb);
     }
 }
 
@@ -96,12 +98,14 @@ std::vector<std::vector<std::string>> ReportBuilder::RepairRows() const {
     const auto milliseconds = [&](double frames) {
         return Fixed(1000.0 * frames / setup.rate, "%.1f ms");
     };
-    for (auto [kind, name] : {std::pair{DSP::RepairKind::click, "declick: clicks repaired"},
-                              std::pair{DSP::RepairKind::clippedRun, "declip: clipped runs rebuilt"}}) {
+    for (auto [kind, name] :
+         {std::pair{DSP::RepairKind::click, "declick: clicks repaired"},
+          std::pair{DSP::RepairKind::clippedRun, "declip: clipped runs rebuilt"}}) {
         const RepairLog::Totals& totals = log.TotalsOf(kind);
-        rows.push_back({name, std::to_string(totals.count), milliseconds(double(totals.frames)),
-                        milliseconds(totals.longest),
-                        totals.count ? Decibels(20.0 * std::log10(std::max(totals.loudest, 1e-15f))) : "-"});
+        rows.push_back(
+            {name, std::to_string(totals.count), milliseconds(double(totals.frames)),
+             milliseconds(totals.longest),
+             totals.count ? Decibels(20.0 * std::log10(std::max(totals.loudest, 1e-15f))) : "-"});
     }
     return rows;
 }
@@ -110,44 +114,68 @@ void ReportBuilder::AddTables(HtmlPage& page) const {
     page.Heading("The run");
     std::vector<std::vector<std::string>> run{
         {"duration", Duration(double(setup.frames))},
-        {"audio", std::to_string(setup.rate) + " Hz, " +
-                      (setup.channels == 2 ? "stereo" : "mono")}};
+        {"audio",
+         std::to_string(setup.rate) + " Hz, " + (setup.channels == 2 ? "stereo" : "mono")}};
     for (const auto& [name, value] : settings)
         run.push_back({name, value});
     if (processingSeconds && *processingSeconds > 0.0)
-        run.push_back({"processing speed",
-                       Fixed(double(setup.frames) / setup.rate / *processingSeconds,
-                             "%.1f x real time")});
+        run.push_back(
+            {"processing speed",
+             Fixed(double(setup.frames) / setup.rate / *processingSeconds, "%.1f x real time")});
     run.push_back({"noise learnt from", setup.noiseSource.empty() ? "-" : setup.noiseSource});
     page.Table(run, false);
 
     page.Heading("Levels (RMS)");
     const LevelPair whole = analysis.WholeLevels();
-    std::vector<std::vector<std::string>> levels{{"", "input", "output"},
-                                                 {"whole file", Decibels(whole.inputDb),
-                                                  Decibels(whole.outputDb)}};
+    std::vector<std::vector<std::string>> levels{
+        {"", "input", "output"}, {"whole file", Decibels(whole.inputDb), Decibels(whole.outputDb)}};
     if (const auto noise = analysis.NoiseStretchLevels())
-        levels.push_back({"noise-only stretch", Decibels(noise->inputDb), Decibels(noise->outputDb)});
+        levels.push_back(
+            {"noise-only stretch", Decibels(noise->inputDb), Decibels(noise->outputDb)});
     page.Table(levels, true);
 
     page.Heading("Repairs");
-    if (setup.repairsObserved)
+    if (setup.repairsObserved) {
         page.Table(RepairRows(), true);
-    else
+        AddRepairList(page);
+    } else {
         page.Paragraph("Not known: these files were restored earlier, so the stages could not "
                        "report their repairs; the timeline shows none.");
+    }
+}
+
+void ReportBuilder::AddRepairList(HtmlPage& page) const {
+    const std::vector<DSP::Repair>& repairs = log.FirstRepairs();
+    if (repairs.empty()) return;
+    std::vector<std::vector<std::string>> rows{
+        {"time", "repair", "channel", "length", "loudest sample"}};
+    for (const DSP::Repair& repair : repairs) {
+        const long long ms = std::llround(1000.0 * double(repair.start) / setup.rate);
+        rows.push_back({MinutesSeconds(double(ms / 1000)) + Fixed(double(ms % 1000), ".%03.0f"),
+                        repair.kind == DSP::RepairKind::click ? "click" : "clipped run",
+                        setup.channels == 1   ? "mono"
+                        : repair.channel == 0 ? "left"
+                                              : "right",
+                        Fixed(1000.0 * repair.length / setup.rate, "%.2f ms"),
+                        Decibels(20.0 * std::log10(std::max(repair.peak, 1e-15f)))});
+    }
+    const std::string summary =
+        "The first " + std::to_string(repairs.size()) + " repairs, one by one";
+    page.Table(rows, true, summary);
 }
 
 void ReportBuilder::AddTimeline(HtmlPage& page) const {
     using L = TimelineLanes;
-    const Image timeline = TimelinePlot(log, analysis.InputPeaks(), analysis.OutputPeaks(),
-                                        setup.noiseStretch);
+    const Image timeline =
+        TimelinePlot(log, analysis.InputPeaks(), analysis.OutputPeaks(), setup.noiseStretch);
     page.Key({{ReportColours::input, "input peaks"},
               {ReportColours::output, "output peaks (level-matched)"},
               {ReportColours::noiseStretch, "noise-only stretch"},
               {ReportColours::click, "click repaired"},
               {ReportColours::clippedRun, "clipped run rebuilt"}});
-    page.AddFigure({"timeline", "", timeline,
+    page.AddFigure({"timeline",
+                    "",
+                    timeline,
                     {{L::waveTop + L::waveHeight / 2.0, "waveform"},
                      {L::clickTop + L::laneHeight / 2.0, "clicks"},
                      {L::clipTop + L::laneHeight / 2.0, "clipped"}},
@@ -159,14 +187,17 @@ void ReportBuilder::AddSpectrograms(HtmlPage& page) const {
     constexpr int legendWidth = 300;
     std::vector<Tick> legendTicks;
     for (float db = lowestDb; db <= highestDb; db += 20.0f)
-        legendTicks.push_back({(db - lowestDb) / (highestDb - lowestDb) * legendWidth,
-                               Fixed(db, "%.0f dB")});
+        legendTicks.push_back(
+            {(db - lowestDb) / (highestDb - lowestDb) * legendWidth, Fixed(db, "%.0f dB")});
     const Image legend = LevelLegend(legendWidth, 14);
-    page.AddFigure({"legend", "Colour scale (0 dB: a full-scale sine)", legend, {}, legendTicks, ""});
+    page.AddFigure(
+        {"legend", "Colour scale (0 dB: a full-scale sine)", legend, {}, legendTicks, ""});
     const std::vector<Tick> frequencies = analysis.Axis().Ticks();
     const std::vector<Tick> times = TimeAxis(double(setup.frames) / setup.rate, width).Ticks();
     const std::string matched =
-        setup.outputGainDb != 0.0 ? Fixed(-setup.outputGainDb, " (raised %+.1f dB to match the input)") : "";
+        setup.outputGainDb != 0.0
+            ? Fixed(-setup.outputGainDb, " (raised %+.1f dB to match the input)")
+            : "";
     const struct {
         const char* id;
         std::string title;
@@ -184,13 +215,17 @@ void ReportBuilder::AddSpectra(HtmlPage& page) const {
     const double nyquist = setup.rate / 2.0;
     const double hzPerBin = double(setup.rate) / noiseFrameSize;
     std::vector<SpectrumCurve> curves{
-        {RelativeToFullScale(analysis.InputSpectrumDb(), noiseFrameSize), hzPerBin, ReportColours::input},
-        {RelativeToFullScale(analysis.OutputSpectrumDb(), noiseFrameSize), hzPerBin, ReportColours::output}};
+        {RelativeToFullScale(analysis.InputSpectrumDb(), noiseFrameSize), hzPerBin,
+         ReportColours::input},
+        {RelativeToFullScale(analysis.OutputSpectrumDb(), noiseFrameSize), hzPerBin,
+         ReportColours::output}};
     if (!profileDb.empty())
-        curves.push_back({RelativeToFullScale(profileDb, noiseFrameSize), hzPerBin, ReportColours::profile});
+        curves.push_back(
+            {RelativeToFullScale(profileDb, noiseFrameSize), hzPerBin, ReportColours::profile});
     float loudest = -200.0f;
     for (const SpectrumCurve& curve : curves)
-        loudest = std::max(loudest, *std::max_element(curve.levelsDb.begin() + 1, curve.levelsDb.end()));
+        loudest =
+            std::max(loudest, *std::max_element(curve.levelsDb.begin() + 1, curve.levelsDb.end()));
     const double top = std::ceil(loudest / 10.0) * 10.0 + 10.0;
     const LevelAxis levels(top, top - 120.0, spectrumHeight);
     const FrequencyAxis frequencies(RestoreAnalysis::lowestHz, nyquist, width, false);
@@ -198,8 +233,9 @@ void ReportBuilder::AddSpectra(HtmlPage& page) const {
     std::vector<KeyEntry> key{{ReportColours::input, "input, long-term mean"},
                               {ReportColours::output, "output, long-term mean (level-matched)"}};
     if (!profileDb.empty())
-        key.push_back({ReportColours::profile, std::string("learnt noise profile") +
-                                                   (setup.outputGainDb != 0.0 ? " (level-matched)" : "")});
+        key.push_back(
+            {ReportColours::profile, std::string("learnt noise profile") +
+                                         (setup.outputGainDb != 0.0 ? " (level-matched)" : "")});
     page.Key(key);
     page.AddFigure({"spectra", "", plot, levels.Ticks(), frequencies.Ticks(),
                     "Mean amplitude per band of " + std::to_string(noiseFrameSize) +

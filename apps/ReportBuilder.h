@@ -71,6 +71,7 @@ public:
 private:
     void Pair();
     void AddTables(class HtmlPage& page) const;
+    void AddRepairList(HtmlPage& page) const;
     void AddTimeline(HtmlPage& page) const;
     void AddSpectrograms(HtmlPage& page) const;
     void AddSpectra(HtmlPage& page) const;

@@ -12,6 +12,7 @@ h1{font-size:22px;margin:0 0 12px}h2{font-size:17px;margin:28px 0 8px;border-bot
 h3{font-size:14px;margin:14px 0 4px}
 table{border-collapse:collapse;margin:6px 0}td,th{border:1px solid #ccc;padding:3px 9px;text-align:left;vertical-align:top}
 th{background:#f2f2f2}td.n{text-align:right;font-variant-numeric:tabular-nums}
+summary{cursor:pointer;margin:6px 0}
 figure{margin:6px 0 18px;break-inside:avoid;page-break-inside:avoid}
 .plot{position:relative;margin:0 0 26px 76px;line-height:0}
 .plot img{display:block;image-rendering:pixelated;border:1px solid #888}
@@ -46,7 +47,8 @@ std::string Base64(const std::vector<std::uint8_t>& bytes) {
     text.reserve((bytes.size() + 2) / 3 * 4);
     for (std::size_t i = 0; i < bytes.size(); i += 3) {
         const std::size_t left = bytes.size() - i;
-        const unsigned group = unsigned(bytes[i]) << 16 | (left > 1 ? unsigned(bytes[i + 1]) << 8 : 0u) |
+        const unsigned group = unsigned(bytes[i]) << 16 |
+                               (left > 1 ? unsigned(bytes[i + 1]) << 8 : 0u) |
                                (left > 2 ? unsigned(bytes[i + 2]) : 0u);
         text += digits[group >> 18 & 63];
         text += digits[group >> 12 & 63];
@@ -60,11 +62,20 @@ std::string EscapeHtml(std::string_view text) {
     std::string escaped;
     for (char c : text) {
         switch (c) {
-        case '&': escaped += "&amp;"; break;
-        case '<': escaped += "&lt;"; break;
-        case '>': escaped += "&gt;"; break;
-        case '"': escaped += "&quot;"; break;
-        default: escaped += c;
+        case '&':
+            escaped += "&amp;";
+            break;
+        case '<':
+            escaped += "&lt;";
+            break;
+        case '>':
+            escaped += "&gt;";
+            break;
+        case '"':
+            escaped += "&quot;";
+            break;
+        default:
+            escaped += c;
         }
     }
     return escaped;
@@ -82,7 +93,9 @@ void HtmlPage::Paragraph(std::string_view text) {
     body += "<p>" + EscapeHtml(text) + "</p>\n";
 }
 
-void HtmlPage::Table(const std::vector<std::vector<std::string>>& rows, bool header) {
+void HtmlPage::Table(const std::vector<std::vector<std::string>>& rows, bool header,
+                     std::string_view folded) {
+    if (!folded.empty()) body += "<details><summary>" + EscapeHtml(folded) + "</summary>\n";
     body += "<table>\n";
     for (std::size_t r = 0; r < rows.size(); ++r) {
         const bool head = header && r == 0;
@@ -95,6 +108,7 @@ void HtmlPage::Table(const std::vector<std::vector<std::string>>& rows, bool hea
         body += "</tr>\n";
     }
     body += "</table>\n";
+    if (!folded.empty()) body += "</details>\n";
 }
 
 void HtmlPage::AddFigure(const Figure& figure) {
@@ -112,7 +126,8 @@ void HtmlPage::AddFigure(const Figure& figure) {
         body += "<span class=\"x\" style=\"left:" + Pixels(tick.position + 1) + "\">" +
                 EscapeHtml(tick.label) + "</span>";
     body += "</div>";
-    if (!figure.caption.empty()) body += "<figcaption>" + EscapeHtml(figure.caption) + "</figcaption>";
+    if (!figure.caption.empty())
+        body += "<figcaption>" + EscapeHtml(figure.caption) + "</figcaption>";
     body += "</figure>\n";
 }
 

@@ -33,8 +33,10 @@ public:
 
     void Heading(std::string_view text);
     void Paragraph(std::string_view text);
-    // The first row is the header when `header`.
-    void Table(const std::vector<std::vector<std::string>>& rows, bool header);
+    // The first row is the header when `header`. With a `folded` summary the table stays
+    // folded under it until opened (HTML's own details element, no script).
+    void Table(const std::vector<std::vector<std::string>>& rows, bool header,
+               std::string_view folded = {});
     void AddFigure(const Figure& figure);
     // Coloured swatches naming the lines or marks of the figure that follows.
     void Key(const std::vector<KeyEntry>& entries);

@@ -32,9 +32,22 @@ float LevelOver(const SpectrumCurve& curve, double lowHz, double highHz) {
            curve.levelsDb[std::size_t(below + 1)] * weight;
 }
 
+// A mark rising from the bottom of the lane, the taller the longer the column's longest
+// repair is against the longest of the file.
+void MarkRepairs(Image& image, const RepairLog& log, DSP::RepairKind kind, int x, int laneTop,
+                 Rgb colour) {
+    const RepairLog::Column& column = log.ColumnsOf(kind)[std::size_t(x)];
+    if (column.count == 0) return;
+    const int height = TimelineLanes::laneHeight;
+    const double share = double(column.longest) / std::max(log.TotalsOf(kind).longest, 1);
+    const int rise = std::clamp(int(std::lround(height * (0.4 + 0.6 * share))), 1, height);
+    VerticalLine(image, x, laneTop + height - rise, laneTop + height - 1, colour);
+}
+
 } // namespace
 
-Image SpectrumPlot(const FrequencyAxis& x, const LevelAxis& y, const std::vector<SpectrumCurve>& curves) {
+Image SpectrumPlot(const FrequencyAxis& x, const LevelAxis& y,
+                   const std::vector<SpectrumCurve>& curves) {
     const int height = int(std::lround(y.Position(y.Bottom())));
     Image image(x.Pixels(), height, ReportColours::paper);
     for (const Tick& tick : x.Ticks())
@@ -68,15 +81,15 @@ Image TimelinePlot(const RepairLog& log, const std::vector<float>& inputPeaks,
         const std::size_t i = std::size_t(x);
         if (noiseStretch && x >= log.ColumnOf(noiseStretch->first) &&
             x <= log.ColumnOf(noiseStretch->last - 1))
-            VerticalLine(image, x, L::waveTop, L::waveTop + L::waveHeight - 1, ReportColours::noiseStretch);
+            VerticalLine(image, x, L::waveTop, L::waveTop + L::waveHeight - 1,
+                         ReportColours::noiseStretch);
         const int in = halfHeight(inputPeaks[i]);
         const int out = halfHeight(outputPeaks[i]);
         VerticalLine(image, x, middle - in, middle + in, ReportColours::input);
         VerticalLine(image, x, middle - out, middle + out, ReportColours::output);
-        if (log.ColumnsOf(DSP::RepairKind::click)[i].count > 0)
-            VerticalLine(image, x, L::clickTop, L::clickTop + L::laneHeight - 1, ReportColours::click);
-        if (log.ColumnsOf(DSP::RepairKind::clippedRun)[i].count > 0)
-            VerticalLine(image, x, L::clipTop, L::clipTop + L::laneHeight - 1, ReportColours::clippedRun);
+        MarkRepairs(image, log, DSP::RepairKind::click, x, L::clickTop, ReportColours::click);
+        MarkRepairs(image, log, DSP::RepairKind::clippedRun, x, L::clipTop,
+                    ReportColours::clippedRun);
     }
     for (int lane : {L::clickTop + L::laneHeight / 2, L::clipTop + L::laneHeight / 2})
         for (int x = 0; x < width; ++x)

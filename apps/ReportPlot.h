@@ -33,7 +33,8 @@ struct SpectrumCurve {
 
 // The curves drawn in order (later ones on top) over grid lines at the axes' ticks;
 // each pixel column shows the largest level among the bins it covers.
-Image SpectrumPlot(const FrequencyAxis& x, const LevelAxis& y, const std::vector<SpectrumCurve>& curves);
+Image SpectrumPlot(const FrequencyAxis& x, const LevelAxis& y,
+                   const std::vector<SpectrumCurve>& curves);
 
 // Lanes of the timeline, in pixel rows from the top.
 struct TimelineLanes {
@@ -44,7 +45,8 @@ struct TimelineLanes {
 
 // The peaks of the input (grey) and the output (blue) per column with the noise-only
 // stretch shaded, then a lane marking every column with a repaired click and one marking
-// every column with a rebuilt clipped run.
+// every column with a rebuilt clipped run; a mark's height grows with the longest repair
+// in its column.
 Image TimelinePlot(const RepairLog& log, const std::vector<float>& inputPeaks,
                    const std::vector<float>& outputPeaks, std::optional<FrameRange> noiseStretch);
 

@@ -19,8 +19,8 @@ RestoreAnalysis::RestoreAnalysis(const AnalysisSetup& setup)
                    Spectrogram(setup.frames, setup.rate, fftSize / 2 + 1, setup.columns, axis)},
       longTerm{LongTermSpectrum(setup.noiseFrameSize, setup.frames),
                LongTermSpectrum(setup.noiseFrameSize, setup.frames)},
-      hop(std::clamp<std::int64_t>(setup.frames / setup.columns, 1, fftSize / 2)),
-      window(fftSize), frame(fftSize), inSpectrum(fftSize + 2), outSpectrum(fftSize + 2),
+      hop(std::clamp<std::int64_t>(setup.frames / setup.columns, 1, fftSize / 2)), window(fftSize),
+      frame(fftSize), inSpectrum(fftSize + 2), outSpectrum(fftSize + 2),
       longFrames(std::size_t(setup.channels * setup.noiseFrameSize)) {
     const int longest = std::max(fftSize, setup.noiseFrameSize);
     const std::size_t ringSize = std::bit_ceil(std::size_t(2 * longest));
@@ -33,8 +33,7 @@ RestoreAnalysis::RestoreAnalysis(const AnalysisSetup& setup)
         bins.resize(fftSize / 2 + 1);
     fft.Init(fftSize);
     for (int i = 0; i < fftSize; ++i)
-        window[std::size_t(i)] =
-            float(0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * i / fftSize));
+        window[std::size_t(i)] = float(0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * i / fftSize));
 }
 
 void RestoreAnalysis::History::Append(const float* samples, int count, std::int64_t position) {
@@ -78,8 +77,7 @@ void RestoreAnalysis::Add(int frames, const float* const* input, const float* co
     }
 }
 
-void RestoreAnalysis::AddChunk(int frames, const float* const* input,
-                               const float* const* output) {
+void RestoreAnalysis::AddChunk(int frames, const float* const* input, const float* const* output) {
     Measure(frames, input, output);
     std::vector<float>& scaled = longFrames;
     for (int c = 0; c < setup.channels; ++c) {
@@ -110,7 +108,8 @@ void RestoreAnalysis::Measure(int frames, const float* const* input, const float
             for (int j = i; j < i + run; ++j) {
                 const float x = input[c][j];
                 const float y = output[c][j];
-                peaks[0][std::size_t(column)] = std::max(peaks[0][std::size_t(column)], std::fabs(x));
+                peaks[0][std::size_t(column)] =
+                    std::max(peaks[0][std::size_t(column)], std::fabs(x));
                 peaks[1][std::size_t(column)] =
                     std::max(peaks[1][std::size_t(column)], std::fabs(y * outputMatch));
                 whole.input += double(x) * x;
@@ -151,8 +150,10 @@ void RestoreAnalysis::AnalyseSpectrogramFrame() {
             fft.Forward(frame.data(), spectrum->data());
         }
         for (int k = 0; k <= fftSize / 2; ++k) {
-            const float inRe = inSpectrum[std::size_t(2 * k)], inIm = inSpectrum[std::size_t(2 * k + 1)];
-            const float outRe = outSpectrum[std::size_t(2 * k)], outIm = outSpectrum[std::size_t(2 * k + 1)];
+            const float inRe = inSpectrum[std::size_t(2 * k)],
+                        inIm = inSpectrum[std::size_t(2 * k + 1)];
+            const float outRe = outSpectrum[std::size_t(2 * k)],
+                        outIm = outSpectrum[std::size_t(2 * k + 1)];
             const float dRe = inRe - outRe, dIm = inIm - outIm;
             const std::array<float, 3> values{(inRe * inRe + inIm * inIm) * scale,
                                               (outRe * outRe + outIm * outIm) * scale,

@@ -89,7 +89,9 @@ private:
     void AnalyseReady();
     void AnalyseSpectrogramFrame();
     void AnalyseLongTerm(int signal);
-    History& HistoryOf(int signal, int channel) { return histories[std::size_t(signal * 2 + channel)]; }
+    History& HistoryOf(int signal, int channel) {
+        return histories[std::size_t(signal * 2 + channel)];
+    }
 
     AnalysisSetup setup;
     float outputMatch;

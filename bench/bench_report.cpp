@@ -110,7 +110,8 @@ ReportCost Report(const StereoSignal& minute, int minutes, const std::filesystem
         const std::int64_t outAt = at - std::int64_t(lag);
         if (outAt < 0) continue;
         const std::size_t o = std::size_t(outAt % std::int64_t(minute.Frames()));
-        const int m = int(std::min<std::int64_t>({block, std::int64_t(minute.Frames() - o), frames - outAt}));
+        const int m =
+            int(std::min<std::int64_t>({block, std::int64_t(minute.Frames() - o), frames - outAt}));
         for (int k = 0; k < m; ++k) {
             left[std::size_t(k)] = 0.5f * minute.left[o + std::size_t(k)];
             right[std::size_t(k)] = 0.5f * minute.right[o + std::size_t(k)];

@@ -88,7 +88,8 @@ int Write(const std::string& path) {
     for (int c = 0; c < 2; ++c) {
         const auto& side = [&](const StereoSignal& s) { return c == 0 ? s.left : s.right; };
         ReportDamage(side(clean), side(crackly), c, DSP::RepairKind::click, report.Observer());
-        ReportDamage(side(unclipped), side(damaged), c, DSP::RepairKind::clippedRun, report.Observer());
+        ReportDamage(side(unclipped), side(damaged), c, DSP::RepairKind::clippedRun,
+                     report.Observer());
     }
 
     HostPlugin plugin;
@@ -135,7 +136,8 @@ int Check(const std::string& pagePath, const std::string& shotPath, int width, i
     const Image shot = ReadPngFile(shotPath);
     int failures = 0;
     if (shot.Width() != width || shot.Height() != height) {
-        std::printf("screenshot is %dx%d, the window %dx%d\n", shot.Width(), shot.Height(), width, height);
+        std::printf("screenshot is %dx%d, the window %dx%d\n", shot.Width(), shot.Height(), width,
+                    height);
         ++failures;
     }
     const auto pictures = Pictures(page);
@@ -157,7 +159,8 @@ int Check(const std::string& pagePath, const std::string& shotPath, int width, i
 int main(int argc, char** argv) {
     const std::string command = argc > 1 ? argv[1] : "";
     if (command == "write" && argc == 3) return Write(argv[2]);
-    if (command == "check" && argc == 6) return Check(argv[2], argv[3], std::atoi(argv[4]), std::atoi(argv[5]));
+    if (command == "check" && argc == 6)
+        return Check(argv[2], argv[3], std::atoi(argv[4]), std::atoi(argv[5]));
     std::fprintf(stderr, "usage: report_browser_check write PAGE | check PAGE SHOT WIDTH HEIGHT\n");
     return 2;
 }

@@ -10,11 +10,11 @@
 
 #include "apps/ColorMap.h"
 #include "apps/Png.h"
-#include "tests/apps/ReportPage.h"
 #include "apps/ReportBuilder.h"
 #include "apps/ReportPlot.h"
-#include "dsp/Denoise.h"
 #include "dsp/Decibels.h"
+#include "dsp/Denoise.h"
+#include "tests/apps/ReportPage.h"
 
 namespace {
 
@@ -47,11 +47,13 @@ std::string Report(ReportBuilder& builder, const Mono& input, const Mono& output
     const int block = 4410;
     const int frames = int(input.samples.size());
     for (int at = 0; at < frames + lag; at += block) {
-        if (at < frames) builder.AddInput(std::min(block, frames - at), input.samples.data() + at, nullptr);
+        if (at < frames)
+            builder.AddInput(std::min(block, frames - at), input.samples.data() + at, nullptr);
         const int from = at - lag;
         const int end = std::min(frames, from + block);
         if (end > std::max(from, 0))
-            builder.AddOutput(end - std::max(from, 0), output.samples.data() + std::max(from, 0), nullptr);
+            builder.AddOutput(end - std::max(from, 0), output.samples.data() + std::max(from, 0),
+                              nullptr);
     }
     return builder.Page();
 }
@@ -78,7 +80,8 @@ std::vector<std::pair<double, std::string>> Ticks(const std::string& page, const
     const std::string figure = LabelsOf(page, id);
     const std::string marker = "class=\"" + axis + "\" style=\"";
     std::vector<std::pair<double, std::string>> ticks;
-    for (std::size_t at = figure.find(marker); at != std::string::npos; at = figure.find(marker, at + 1)) {
+    for (std::size_t at = figure.find(marker); at != std::string::npos;
+         at = figure.find(marker, at + 1)) {
         const std::size_t number = figure.find(':', at + marker.size()) + 1;
         const std::size_t label = figure.find('>', number) + 1;
         ticks.emplace_back(std::stod(figure.substr(number)) - 1.0,
@@ -141,8 +144,10 @@ TEST(ReportTest, ToneAppearsAtItsFrequencyOnTheLabelledAxis) {
         for (int column : {5, input.Width() / 2, input.Width() - 5}) {
             int brightest = 0;
             for (int row = 1; row < input.Height(); ++row)
-                if (Luma(input.At(column, row)) > Luma(input.At(column, brightest))) brightest = row;
-            const double read = ReadAxis(Ticks(page, "input", "y"), brightest + 0.5, Hertz, logScale);
+                if (Luma(input.At(column, row)) > Luma(input.At(column, brightest)))
+                    brightest = row;
+            const double read =
+                ReadAxis(Ticks(page, "input", "y"), brightest + 0.5, Hertz, logScale);
             EXPECT_NEAR(read / hz, 1.0, 0.03) << hz << " Hz, column " << column;
         }
     }
@@ -179,10 +184,14 @@ TEST(ReportTest, RemovedClickShowsAtItsTimeInSpectrogramAndTimeline) {
     const Image timeline = Picture(page, "timeline");
     std::vector<int> marked;
     for (int x = 0; x < timeline.Width(); ++x)
-        if (timeline.At(x, TimelineLanes::clickTop + 2) == ReportColours::click) marked.push_back(x);
+        if (timeline.At(x, TimelineLanes::clickTop + TimelineLanes::laneHeight - 1) ==
+            ReportColours::click)
+            marked.push_back(x);
     ASSERT_EQ(marked.size(), 1u);
-    EXPECT_NEAR(ReadAxis(Ticks(page, "timeline", "x"), marked[0] + 0.5, Seconds, linear), 2.5, 0.012);
-    EXPECT_EQ(timeline.At(marked[0], TimelineLanes::clipTop + 2), ReportColours::paper);
+    EXPECT_NEAR(ReadAxis(Ticks(page, "timeline", "x"), marked[0] + 0.5, Seconds, linear), 2.5,
+                0.012);
+    EXPECT_EQ(timeline.At(marked[0], TimelineLanes::clipTop + TimelineLanes::laneHeight - 1),
+              ReportColours::paper);
 }
 
 TEST(ReportTest, CleanFileRemovesNothingOnceTheDeclipHeadroomIsUndone) {
@@ -244,6 +253,10 @@ TEST(ReportTest, TablesGiveTheRepairsAndLevelsMeasured) {
     has("<td>noise-only stretch</td><td class=\"n\">-9.0 dBFS</td><td class=\"n\">-15.1 dBFS</td>");
     has("<td>processing speed</td><td>8.0 x real time</td>");
     has("<td>declick sensitivity</td><td>0.5</td>");
+    // Each repair listed: the second click at 10000 frames, 0.227 s, 4 frames long.
+    has("The first 8 repairs");
+    has("<td>0:00.227</td><td class=\"n\">click</td><td class=\"n\">mono</td>"
+        "<td class=\"n\">0.09 ms</td><td class=\"n\">-12.0 dBFS</td>");
     has("<td>noise learnt from</td><td>0:00-0:02 of the input</td>");
 }
 
