@@ -18,6 +18,7 @@
 #include "apps/HostPlugin.h"
 #include "apps/Progress.h"
 #include "apps/ReportBuilder.h"
+#include "apps/ReportTaps.h"
 #include "apps/StreamRunner.h"
 #include "apps/Synth.h"
 #include "tests/apps/ReportPage.h"
@@ -26,34 +27,25 @@ namespace {
 
 constexpr double leadIn = 2.0;
 
-// Plays a signal into the plug-in, and into the report as it goes.
-class Feed : public FrameSource {
+class Play : public FrameSource {
 public:
-    Feed(const StereoSignal& signal, ReportBuilder* report) : signal(signal), report(report) {}
+    explicit Play(const StereoSignal& signal) : signal(signal) {}
     int Read(int frames, float* left, float* right) override {
         const std::size_t n = std::min(std::size_t(frames), signal.Frames() - position);
         std::copy_n(signal.left.begin() + std::ptrdiff_t(position), n, left);
         std::copy_n(signal.right.begin() + std::ptrdiff_t(position), n, right);
         position += n;
-        if (report) report->AddInput(int(n), left, right);
         return int(n);
     }
 
 private:
     const StereoSignal& signal;
-    ReportBuilder* report;
     std::size_t position = 0;
 };
 
-class Collect : public FrameSink {
+class Discard : public FrameSink {
 public:
-    explicit Collect(ReportBuilder& report) : report(report) {}
-    void Write(int frames, const float* left, const float* right) override {
-        report.AddOutput(frames, left, right);
-    }
-
-private:
-    ReportBuilder& report;
+    void Write(int, const float*, const float*) override {}
 };
 
 // The repairs the damage calls for, one per run of changed samples of a channel.
@@ -95,10 +87,12 @@ int Write(const std::string& path) {
     HostPlugin plugin;
     StreamRunner runner(plugin, 2, clean.rate);
     Progress silent("", 0, true);
-    Feed training(damaged, nullptr);
+    Play training(damaged);
     runner.Train(training, std::int64_t(leadIn * clean.rate), silent);
-    Feed source(damaged, &report);
-    Collect sink(report);
+    Play playing(damaged);
+    ReportedSource source(playing, report);
+    Discard discard;
+    ReportedSink sink(discard, report);
     runner.Restore(source, sink, silent);
 
     report.SetNoiseProfile(NoiseProfileFromState(plugin.SaveState()));
