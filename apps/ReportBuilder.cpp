@@ -260,8 +260,12 @@ std::string ReportBuilder::Page() {
 }
 
 void ReportBuilder::WriteHtml(const std::string& path, bool replace) {
-    const std::string text = Page();
     AtomicOutput output(path, replace);
+    WriteHtml(output);
+}
+
+void ReportBuilder::WriteHtml(AtomicOutput& output) {
+    const std::string text = Page();
     output.WriteAll(text.data(), text.size());
     output.Commit();
 }

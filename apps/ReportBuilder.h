@@ -17,6 +17,8 @@
 #include "apps/RepairLog.h"
 #include "apps/RestoreAnalysis.h"
 
+class AtomicOutput;
+
 struct ReportSetup {
     // Heads the page, e.g. the two files' names.
     std::string title;
@@ -67,6 +69,9 @@ public:
     // Writes the page through a temporary file renamed into place; refuses to replace an
     // existing file unless `replace`.
     void WriteHtml(const std::string& path, bool replace);
+    // Writes the page into an output opened before the restore (so that a bad report
+    // path fails at once, not after the whole file) and commits it.
+    void WriteHtml(AtomicOutput& output);
 
 private:
     void Pair();
