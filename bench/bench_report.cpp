@@ -1,0 +1,144 @@
+// The cost of the run report against the restore it describes: a 60-minute stereo
+// file at 44.1 kHz (a minute of synthesised, damaged music played 60 times over) fed
+// to the report as a restore feeds it, the output lagging by the chain's latency,
+// then the page written. The restore's own speed is measured on the first minute
+// with the whole chain on; the report must cost under a fifth of the restore's time,
+// and its memory must not grow with the length (measured at 10 and at 60 minutes).
+// Usage: bench_report [minutes, default 60]
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "apps/HostPlugin.h"
+#include "apps/Progress.h"
+#include "apps/ReportBuilder.h"
+#include "apps/StreamRunner.h"
+#include "apps/Synth.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr std::uint32_t rate = 44100;
+constexpr int block = 4410;
+
+StereoSignal DamagedMinute() {
+    StereoSignal s = SynthesiseMusic(2.0, 58.0, rate, 1.3f);
+    AddCrackle(s, 25.0, 1);
+    AddHiss(s, -45.0f, 2);
+    Clip(s, 1.0f);
+    return s;
+}
+
+double Seconds(Clock::time_point since) {
+    return std::chrono::duration<double>(Clock::now() - since).count();
+}
+
+// The process's resident memory, now and at its peak, in MB.
+std::pair<double, double> MemoryMegabytes() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    double now = 0.0, peak = 0.0;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0) now = std::atof(line.c_str() + 6) / 1024.0;
+        if (line.rfind("VmHWM:", 0) == 0) peak = std::atof(line.c_str() + 6) / 1024.0;
+    }
+    return {now, peak};
+}
+
+class Source : public FrameSource {
+public:
+    explicit Source(const StereoSignal& s) : s(s) {}
+    int Read(int frames, float* left, float* right) override {
+        const std::size_t n = std::min(std::size_t(frames), s.Frames() - at);
+        std::copy_n(s.left.data() + at, n, left);
+        std::copy_n(s.right.data() + at, n, right);
+        at += n;
+        return int(n);
+    }
+
+private:
+    const StereoSignal& s;
+    std::size_t at = 0;
+};
+
+class Discard : public FrameSink {
+public:
+    void Write(int, const float*, const float*) override {}
+};
+
+// Seconds the whole chain takes to restore the minute, noise learnt from its lead-in.
+double RestoreSeconds(const StereoSignal& minute) {
+    HostPlugin plugin;
+    StreamRunner runner(plugin, 2, rate);
+    Progress silent("", 0, true);
+    Source training(minute);
+    runner.Train(training, 2 * rate, silent);
+    Source source(minute);
+    Discard sink;
+    const auto start = Clock::now();
+    runner.Restore(source, sink, silent);
+    return Seconds(start);
+}
+
+struct ReportCost {
+    double seconds;
+    double growthMegabytes;
+};
+
+// Feeds `minutes` of the minute played over and over, the output being the input at
+// the declipper's level `lag` frames later, and writes the page.
+ReportCost Report(const StereoSignal& minute, int minutes, const std::filesystem::path& page) {
+    const std::int64_t frames = std::int64_t(minutes) * std::int64_t(minute.Frames());
+    ReportSetup setup;
+    setup.title = "bench";
+    setup.frames = frames;
+    setup.outputGainDb = -6.0;
+    setup.noiseStretch = FrameRange{0, 2 * rate};
+    const double before = MemoryMegabytes().first;
+    const auto start = Clock::now();
+    ReportBuilder report(setup);
+    std::vector<float> left(block), right(block);
+    const std::size_t lag = 13539;
+    for (std::int64_t at = 0; at < frames + std::int64_t(lag); at += block) {
+        const std::size_t i = std::size_t(at % std::int64_t(minute.Frames()));
+        const int n = int(std::min<std::size_t>(block, minute.Frames() - i));
+        if (at < frames) report.AddInput(n, minute.left.data() + i, minute.right.data() + i);
+        const std::int64_t outAt = at - std::int64_t(lag);
+        if (outAt < 0) continue;
+        const std::size_t o = std::size_t(outAt % std::int64_t(minute.Frames()));
+        const int m =
+            int(std::min<std::int64_t>({block, std::int64_t(minute.Frames() - o), frames - outAt}));
+        for (int k = 0; k < m; ++k) {
+            left[std::size_t(k)] = 0.5f * minute.left[o + std::size_t(k)];
+            right[std::size_t(k)] = 0.5f * minute.right[o + std::size_t(k)];
+        }
+        report.AddOutput(m, left.data(), right.data());
+    }
+    report.WriteHtml(page, true);
+    return {Seconds(start), MemoryMegabytes().second - before};
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const int minutes = argc > 1 ? std::atoi(argv[1]) : 60;
+    const StereoSignal minute = DamagedMinute();
+    const double restorePerMinute = RestoreSeconds(minute);
+    const std::filesystem::path page = std::filesystem::temp_directory_path() / "bench-report.html";
+    const ReportCost shorter = Report(minute, std::max(1, minutes / 6), page);
+    const ReportCost full = Report(minute, minutes, page);
+    std::filesystem::remove(page);
+    const double restore = restorePerMinute * minutes;
+    std::printf("restore, whole chain: %.1f x real time (%.1f s per minute of stereo)\n",
+                60.0 / restorePerMinute, restorePerMinute);
+    std::printf("report of %d minutes: %.1f s, %.3f of the restore's %.0f s (bound 0.2): %s\n",
+                minutes, full.seconds, full.seconds / restore, restore,
+                full.seconds / restore < 0.2 ? "within" : "OVER");
+    std::printf("report's memory growth: %.1f MB at %d minutes, %.1f MB at %d minutes\n",
+                shorter.growthMegabytes, std::max(1, minutes / 6), full.growthMegabytes, minutes);
+    return 0;
+}

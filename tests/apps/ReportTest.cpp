@@ -1,0 +1,283 @@
+// The report judged by what it shows: pictures decoded from the page and read
+// against the tick labels printed beside them, and the numbers in its tables.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+#include <string>
+#include <vector>
+
+#include "apps/ColorMap.h"
+#include "apps/Png.h"
+#include "apps/ReportBuilder.h"
+#include "apps/ReportPlot.h"
+#include "dsp/Decibels.h"
+#include "dsp/Denoise.h"
+#include "tests/apps/ReportPage.h"
+
+namespace {
+
+constexpr std::uint32_t rate = 44100;
+
+struct Mono {
+    std::vector<float> samples;
+};
+
+Mono Sine(double hz, float amplitude, double seconds) {
+    Mono m;
+    for (int i = 0; i < int(seconds * rate); ++i)
+        m.samples.push_back(amplitude * float(std::sin(2.0 * std::numbers::pi * hz * i / rate)));
+    return m;
+}
+
+Mono Hiss(float amplitude, double seconds) {
+    Mono m;
+    std::uint32_t state = 12345;
+    for (int i = 0; i < int(seconds * rate); ++i) {
+        state = state * 1664525u + 1013904223u;
+        m.samples.push_back(amplitude * (float(state >> 8) / float(1 << 24) * 2.0f - 1.0f));
+    }
+    return m;
+}
+
+// The page of a mono restore from `input` to `output`, fed in host-sized blocks with the
+// output `lag` frames behind the input, as a restore delivers it.
+std::string Report(ReportBuilder& builder, const Mono& input, const Mono& output, int lag = 0) {
+    const int block = 4410;
+    const int frames = int(input.samples.size());
+    for (int at = 0; at < frames + lag; at += block) {
+        if (at < frames)
+            builder.AddInput(std::min(block, frames - at), input.samples.data() + at, nullptr);
+        const int from = at - lag;
+        const int end = std::min(frames, from + block);
+        if (end > std::max(from, 0))
+            builder.AddOutput(end - std::max(from, 0), output.samples.data() + std::max(from, 0),
+                              nullptr);
+    }
+    return builder.Page();
+}
+
+ReportSetup MonoSetup(std::size_t frames) {
+    ReportSetup setup;
+    setup.title = "test";
+    setup.channels = 1;
+    setup.frames = std::int64_t(frames);
+    return setup;
+}
+
+Image Picture(const std::string& page, const std::string& id) {
+    for (auto& [alt, image] : Pictures(page))
+        if (alt == id) return image;
+    ADD_FAILURE() << "no picture " << id;
+    return {};
+}
+
+// The labelled ticks of a figure's axis ("y" or "x"): position of the picture's pixel
+// edge (the page puts a one-pixel border around it) and the label.
+std::vector<std::pair<double, std::string>> Ticks(const std::string& page, const std::string& id,
+                                                  const std::string& axis) {
+    const std::string figure = LabelsOf(page, id);
+    const std::string marker = "class=\"" + axis + "\" style=\"";
+    std::vector<std::pair<double, std::string>> ticks;
+    for (std::size_t at = figure.find(marker); at != std::string::npos;
+         at = figure.find(marker, at + 1)) {
+        const std::size_t number = figure.find(':', at + marker.size()) + 1;
+        const std::size_t label = figure.find('>', number) + 1;
+        ticks.emplace_back(std::stod(figure.substr(number)) - 1.0,
+                           figure.substr(label, figure.find('<', label) - label));
+    }
+    return ticks;
+}
+
+double Hertz(const std::string& label) {
+    return std::stod(label) * (label.find("kHz") != std::string::npos ? 1000.0 : 1.0);
+}
+
+double Seconds(const std::string& label) {
+    return 60.0 * std::stod(label) + std::stod(label.substr(label.find(':') + 1));
+}
+
+// Reads a position off a labelled axis by interpolating between the ticks around it,
+// in `scale` (log for frequency, identity for time).
+template <class Value, class Scale>
+double ReadAxis(const std::vector<std::pair<double, std::string>>& ticks, double position,
+                Value value, Scale scale) {
+    for (std::size_t i = 0; i + 1 < ticks.size(); ++i) {
+        const double a = ticks[i].first, b = ticks[i + 1].first;
+        if ((position - a) * (position - b) > 0.0) continue;
+        const double t = (position - a) / (b - a);
+        return scale(value(ticks[i].second), value(ticks[i + 1].second), t);
+    }
+    ADD_FAILURE() << "position " << position << " lies outside the labelled ticks";
+    return 0.0;
+}
+
+// Relative luminance of an sRGB colour, 0 to 255.
+double Luma(Rgb c) {
+    const auto linear = [](std::uint8_t v) {
+        const double x = v / 255.0;
+        return x <= 0.04045 ? x / 12.92 : std::pow((x + 0.055) / 1.055, 2.4);
+    };
+    return 255.0 * (0.2126 * linear(c.r) + 0.7152 * linear(c.g) + 0.0722 * linear(c.b));
+}
+
+} // namespace
+
+TEST(ReportTest, ColourScaleGrowsInLightnessSoItReadsInGrey) {
+    const ColorMap& map = ColorMap::Levels();
+    for (int i = 1; i < ColorMap::steps; ++i)
+        EXPECT_GT(Luma(map(i / 255.0f)), Luma(map((i - 1) / 255.0f))) << i;
+    EXPECT_LT(Luma(map(0.0f)), 2.0);
+    EXPECT_GT(Luma(map(1.0f)), 200.0);
+}
+
+TEST(ReportTest, ToneAppearsAtItsFrequencyOnTheLabelledAxis) {
+    const auto logScale = [](double a, double b, double t) { return a * std::pow(b / a, t); };
+    for (double hz : {250.0, 1000.0, 6000.0}) {
+        const Mono tone = Sine(hz, 0.5f, 3.0);
+        ReportBuilder builder(MonoSetup(tone.samples.size()));
+        const std::string page = Report(builder, tone, tone);
+        const Image input = Picture(page, "input");
+        ASSERT_EQ(input.Width(), ReportBuilder::width);
+        ASSERT_EQ(input.Height(), ReportBuilder::spectrogramHeight);
+        for (int column : {5, input.Width() / 2, input.Width() - 5}) {
+            int brightest = 0;
+            for (int row = 1; row < input.Height(); ++row)
+                if (Luma(input.At(column, row)) > Luma(input.At(column, brightest)))
+                    brightest = row;
+            const double read =
+                ReadAxis(Ticks(page, "input", "y"), brightest + 0.5, Hertz, logScale);
+            EXPECT_NEAR(read / hz, 1.0, 0.03) << hz << " Hz, column " << column;
+        }
+    }
+}
+
+TEST(ReportTest, RemovedClickShowsAtItsTimeInSpectrogramAndTimeline) {
+    const Mono hiss = Hiss(0.001f, 5.0);
+    Mono clicked = hiss;
+    const int at = int(2.5 * rate);
+    for (int i = 0; i < 4; ++i)
+        clicked.samples[std::size_t(at + i)] += 0.8f * (i % 2 ? -1.0f : 1.0f);
+    ReportBuilder builder(MonoSetup(hiss.samples.size()));
+    builder.Observer().OnRepair({DSP::RepairKind::click, 0, at, 4, 0.8f});
+    const std::string page = Report(builder, clicked, hiss, 3000);
+
+    const Image removed = Picture(page, "removed");
+    int loudest = 0;
+    std::vector<double> brightness(std::size_t(removed.Width()), 0.0);
+    for (int x = 0; x < removed.Width(); ++x) {
+        for (int y = 0; y < removed.Height(); ++y)
+            brightness[std::size_t(x)] += Luma(removed.At(x, y)) / removed.Height();
+        if (brightness[std::size_t(x)] > brightness[std::size_t(loudest)]) loudest = x;
+    }
+    const auto linear = [](double a, double b, double t) { return a + (b - a) * t; };
+    EXPECT_NEAR(ReadAxis(Ticks(page, "removed", "x"), loudest + 0.5, Seconds, linear), 2.5, 0.012);
+    // Away from the click nothing was removed: the columns stay at the darkest colour.
+    const double dark = Luma(ColorMap::Levels()(0.0f));
+    for (int x = 0; x < removed.Width(); ++x)
+        if (std::abs(x - loudest) > 3) {
+            ASSERT_NEAR(brightness[std::size_t(x)], dark, 2.0) << x;
+        }
+    EXPECT_GT(brightness[std::size_t(loudest)], dark + 20.0);
+
+    const Image timeline = Picture(page, "timeline");
+    std::vector<int> marked;
+    for (int x = 0; x < timeline.Width(); ++x)
+        if (timeline.At(x, TimelineLanes::clickTop + TimelineLanes::laneHeight - 1) ==
+            ReportColours::click)
+            marked.push_back(x);
+    ASSERT_EQ(marked.size(), 1u);
+    EXPECT_NEAR(ReadAxis(Ticks(page, "timeline", "x"), marked[0] + 0.5, Seconds, linear), 2.5,
+                0.012);
+    EXPECT_EQ(timeline.At(marked[0], TimelineLanes::clipTop + TimelineLanes::laneHeight - 1),
+              ReportColours::paper);
+}
+
+TEST(ReportTest, CleanFileRemovesNothingOnceTheDeclipHeadroomIsUndone) {
+    Mono music = Sine(440.0, 0.6f, 2.0);
+    const Mono overtone = Sine(3000.0, 0.2f, 2.0);
+    for (std::size_t i = 0; i < music.samples.size(); ++i)
+        music.samples[i] += overtone.samples[i];
+    Mono quieter = music;
+    for (float& x : quieter.samples)
+        x *= DSP::DbToAmplitude(-6.0f);
+    ReportSetup setup = MonoSetup(music.samples.size());
+    setup.outputGainDb = -6.0;
+    ReportBuilder builder(setup);
+    const std::string page = Report(builder, music, quieter, 12345);
+
+    const double faint = Luma(ColorMap::Levels()(0.15f));
+    const Image removed = Picture(page, "removed");
+    double brightest = 0.0;
+    for (const Rgb& pixel : removed.Pixels())
+        brightest = std::max(brightest, Luma(pixel));
+    EXPECT_LT(brightest, faint);
+    double inputBrightest = 0.0;
+    const Image input = Picture(page, "input");
+    for (const Rgb& pixel : input.Pixels())
+        inputBrightest = std::max(inputBrightest, Luma(pixel));
+    EXPECT_GT(inputBrightest, Luma(ColorMap::Levels()(0.9f)));
+}
+
+TEST(ReportTest, TablesGiveTheRepairsAndLevelsMeasured) {
+    const Mono tone = Sine(1000.0, 0.5f, 4.0);
+    Mono halved = tone;
+    for (std::size_t i = 0; i < 2 * rate; ++i)
+        halved.samples[i] *= 0.5f;
+    ReportSetup setup = MonoSetup(tone.samples.size());
+    setup.noiseStretch = FrameRange{0, 2 * rate};
+    setup.noiseSource = "0:00-0:02 of the input";
+    ReportBuilder builder(setup);
+    for (int i = 0; i < 7; ++i)
+        builder.Observer().OnRepair({DSP::RepairKind::click, 0, 10000 * i, 3 + i, 0.25f});
+    builder.Observer().OnRepair({DSP::RepairKind::clippedRun, 0, 90000, 441, 1.0f});
+    builder.AddSetting("declick sensitivity", "0.5");
+    builder.SetProcessingSeconds(0.5);
+    const std::string page = Report(builder, tone, halved);
+
+    const RepairLog::Totals& clicks = builder.Repairs().TotalsOf(DSP::RepairKind::click);
+    EXPECT_EQ(clicks.count, 7);
+    EXPECT_EQ(clicks.frames, 3 + 4 + 5 + 6 + 7 + 8 + 9);
+    EXPECT_EQ(clicks.longest, 9);
+    const auto has = [&](const std::string& text) {
+        EXPECT_NE(page.find(text), std::string::npos) << text;
+    };
+    // 42 frames are 0.95 ms, 9 frames 0.20 ms, the 0.25 peak is -12 dBFS.
+    has("<td>declick: clicks repaired</td><td class=\"n\">7</td><td class=\"n\">1.0 ms</td>"
+        "<td class=\"n\">0.2 ms</td><td class=\"n\">-12.0 dBFS</td>");
+    has("<td>declip: clipped runs rebuilt</td><td class=\"n\">1</td><td class=\"n\">10.0 ms</td>");
+    // A sine of 0.5 is at -9.0 dBFS RMS; halved over the stretch, -15.1; the file's mean of
+    // both halves -11.1.
+    has("<td>whole file</td><td class=\"n\">-9.0 dBFS</td><td class=\"n\">-11.1 dBFS</td>");
+    has("<td>noise-only stretch</td><td class=\"n\">-9.0 dBFS</td><td class=\"n\">-15.1 dBFS</td>");
+    has("<td>processing speed</td><td>8.0 x real time</td>");
+    has("<td>declick sensitivity</td><td>0.5</td>");
+    // Each repair listed: the second click at 10000 frames, 0.227 s, 4 frames long.
+    has("The first 8 repairs");
+    has("<td>0:00.227</td><td class=\"n\">click</td><td class=\"n\">mono</td>"
+        "<td class=\"n\">0.09 ms</td><td class=\"n\">-12.0 dBFS</td>");
+    has("<td>noise learnt from</td><td>0:00-0:02 of the input</td>");
+}
+
+TEST(ReportTest, ProfileOfNoiseLiesOnTheLongTermSpectrumOfThatNoise) {
+    const Mono hiss = Hiss(0.01f, 3.0);
+    LongTermSpectrum measured(Denoise::FrameSizeForRate(rate), std::int64_t(hiss.samples.size()));
+    while (measured.NextStart() + measured.Size() <= std::int64_t(hiss.samples.size()))
+        measured.Add({hiss.samples.data() + measured.NextStart()});
+    ReportBuilder builder(MonoSetup(hiss.samples.size()));
+    builder.SetNoiseProfile({measured.LevelsDb()});
+    const Image plot = Picture(Report(builder, hiss, hiss), "spectra");
+    // The profile (drawn last) covers the input's and output's lines wherever they agree.
+    int profileColumns = 0;
+    for (int x = 0; x < plot.Width(); ++x) {
+        bool profile = false, input = false;
+        for (int y = 0; y < plot.Height(); ++y) {
+            profile |= plot.At(x, y) == ReportColours::profile;
+            input |= plot.At(x, y) == ReportColours::input;
+        }
+        profileColumns += profile;
+        EXPECT_FALSE(input && x > 200) << x;
+    }
+    EXPECT_EQ(profileColumns, plot.Width());
+}
