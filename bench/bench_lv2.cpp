@@ -15,7 +15,7 @@
 #include <sys/resource.h>
 #include <vector>
 
-#include "apps/Synth.h"
+#include "support/Signals.h"
 #include "lv2/Lv2Effect.h"
 
 namespace fs = std::filesystem;

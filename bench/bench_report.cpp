@@ -17,7 +17,7 @@
 #include "apps/Progress.h"
 #include "apps/ReportBuilder.h"
 #include "apps/StreamRunner.h"
-#include "apps/Synth.h"
+#include "support/Signals.h"
 
 namespace {
 

@@ -20,7 +20,7 @@
 #include "apps/ReportBuilder.h"
 #include "apps/ReportTaps.h"
 #include "apps/StreamRunner.h"
-#include "apps/Synth.h"
+#include "support/Signals.h"
 #include "tests/apps/ReportPage.h"
 
 namespace {

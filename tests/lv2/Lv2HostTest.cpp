@@ -15,7 +15,7 @@
 #include <sndfile.h>
 #include <unistd.h>
 
-#include "apps/Synth.h"
+#include "support/Signals.h"
 #include "lv2/Uris.h"
 #include "tests/lv2/LilvHost.h"
 

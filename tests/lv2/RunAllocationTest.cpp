@@ -8,7 +8,7 @@
 #include <new>
 #include <random>
 
-#include "apps/Synth.h"
+#include "support/Signals.h"
 #include "lv2/Uris.h"
 #include "tests/lv2/LilvHost.h"
 
