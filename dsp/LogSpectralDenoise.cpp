@@ -27,7 +27,7 @@ constexpr float bandHighDb = -5.0f;
 // neighbour does not open the gain of a weak bin beside it.
 constexpr float peakLimit = 3.0f;
 // The largest a priori probability that a bin holds no signal.
-constexpr float largestAbsence = 0.99f;
+constexpr float largestAbsence = 0.9999f;
 
 // exp(E1(v) / 2) sampled at `tableSteps` points per octave of v from 2^tableLowest to
 // 2^tableHighest; above that E1 is below 1e-28 and the factor is 1.
@@ -267,8 +267,8 @@ void LogSpectralDenoise::ComputeGains(Channel& channel) {
         bandSum[k + 1] = running;
     }
     for (int k = 0; k < K; ++k) {
-        const int low = std::max(k - presenceBandHalf, 0);
-        const int high = std::min(k + presenceBandHalf + 1, K);
+        const int low = std::clamp(k - presenceBandHalf, 0, K - 2 * presenceBandHalf - 1);
+        const int high = low + 2 * presenceBandHalf + 1;
         const float band = float((bandSum[high] - bandSum[low]) / (high - low));
         const float xi = smoothedSnr[k];
         const float power = gain[k];
@@ -285,4 +285,5 @@ void LogSpectralDenoise::ComputeGains(Channel& channel) {
         gain[k] = std::max(std::exp(logGain), floorGain);
     }
 }
+
 
