@@ -21,8 +21,8 @@ constexpr float presenceHighDb = 3.0f;
 // The same over the mean of 2 presenceBandHalf + 1 bins around: a lone cluster of noise
 // bins that happen to stand out does not lift a whole band.
 constexpr int presenceBandHalf = 15;
-constexpr float bandLowDb = -10.0f;
-constexpr float bandHighDb = -5.0f;
+constexpr float bandLowDb = -7.0f;
+constexpr float bandHighDb = -3.0f;
 // The smoothed clean power of a bin stays below this many times its own, so that a strong
 // neighbour does not open the gain of a weak bin beside it.
 constexpr float peakLimit = 3.0f;
