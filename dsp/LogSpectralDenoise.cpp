@@ -121,6 +121,7 @@ void LogSpectralDenoise::Setup(int channelCount_, int rate, int maxFrames) {
     spectrum.resize(frameSize + 2);
     gain.resize(binCount);
     timeSum.resize(binCount);
+    newestPower.resize(binCount);
     bandSum.assign(binCount + 1, 0.0);
     snr.resize(binCount);
     channels.resize(channelCount_);
@@ -153,7 +154,8 @@ void LogSpectralDenoise::UpdateNoise() {
     const DSP::NoiseProfileScale scale(frameSize);
     // The analysis window's squares sum to N / 2.
     const float windowEnergy = 0.5f * float(frameSize);
-    const float offset = DSP::DbToAmplitude(0.5f * sensitivityDb);
+    // A power ratio of sensitivityDb / 2 dB.
+    const float offset = DSP::DbToAmplitude(sensitivityDb);
     floorGain = DSP::DbToAmplitude(-reductionDb);
     for (std::size_t c = 0; c < channels.size(); ++c) {
         const std::vector<float>& row = noiseProfile[std::min<std::size_t>(c, 1)];
@@ -198,6 +200,7 @@ void LogSpectralDenoise::ProcessFrame(Channel& channel) {
     }
     fft.Inverse(delayed, frame.data());
     VecCopy(N + 2, spectrum.data(), delayed);
+    VecCopy(binCount, newestPower.data(), channel.delayedPower.data());
     VecAddProduct(N, frame.data(), synthesisWindow.data(), channel.accumulator.data());
     float* accumulator = channel.accumulator.data();
     VecCopy(hop, accumulator, channel.ready.data());
@@ -218,7 +221,7 @@ void LogSpectralDenoise::EstimateCleanPower(Channel& channel) {
     // The oldest of the three refined rows leaves; the newest is written last.
     VecMove(2 * K, refined + K, refined);
     float* newest = refined + 2 * K;
-    float* power = timeSum.data();
+    float* power = newestPower.data();
     for (int k = 0; k < K; ++k)
         power[k] = spectrum[2 * k] * spectrum[2 * k] + spectrum[2 * k + 1] * spectrum[2 * k + 1];
     for (int k = 0; k < K; ++k) {
@@ -232,9 +235,6 @@ void LogSpectralDenoise::EstimateCleanPower(Channel& channel) {
         const float gRefined = xiRefined / (1.0f + xiRefined);
         newest[k] = gRefined * gRefined * power[k];
     }
-    VecCopy(K, channel.delayedPower.data(), gain.data());
-    VecCopy(K, power, channel.delayedPower.data());
-    // `gain` holds the delayed frame's power until ComputeGains replaces it.
 }
 
 // For the delayed frame: the refined clean power averaged over 3 frames by 3 bins (but at
@@ -271,7 +271,7 @@ void LogSpectralDenoise::ComputeGains(Channel& channel) {
         const int high = low + 2 * presenceBandHalf + 1;
         const float band = float((bandSum[high] - bandSum[low]) / (high - low));
         const float xi = smoothedSnr[k];
-        const float power = gain[k];
+        const float power = channel.delayedPower[k];
         const float gamma = power / noise[k];
         const float v = xi * gamma / (1.0f + xi);
         const float present = std::min(1.0f, xi / (1.0f + xi) * HalfExpIntegralExp(v));

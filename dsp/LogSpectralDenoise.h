@@ -83,9 +83,12 @@ private:
     std::vector<float> synthesisWindow;
     std::vector<float> frame;
     std::vector<float> spectrum;
+    // Per bin: the newest frame's power; the delayed frame's gain, its refined clean power
+    // summed over three frames, its smoothed a priori SNR; running sums of the presence.
+    std::vector<float> newestPower;
     std::vector<float> gain;
     std::vector<float> timeSum;
-    std::vector<double> bandSum;
     std::vector<float> snr;
+    std::vector<double> bandSum;
     RealFFT fft;
 };
