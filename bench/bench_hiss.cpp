@@ -16,11 +16,11 @@
 #include "dsp/NoiseFinder.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
-#include <ctime>
 #include <cstdio>
 #include <cstdlib>
-#include <array>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -65,9 +65,9 @@ void Train(Denoise& denoise, const std::vector<float>& noisy, int begin, int end
 
 struct Row {
     double inputSnr;
-    double gain[4];    // afftdn, noisered, standard, high
+    double gain[4]; // afftdn, noisered, standard, high
     double musical[4];
-    double autoGain;   // high, learning the noise by itself
+    double autoGain; // high, learning the noise by itself
 };
 
 std::vector<float> RunHigh(const HissFile& file, const std::array<std::vector<float>, 2>& profile) {
@@ -146,9 +146,10 @@ int main(int argc, char** argv) {
         if (t == 0) speed = TimesRealTime(music);
         for (HissColour colour : {HissColour::white, HissColour::pink}) {
             for (float level : {-32.0f, -40.0f}) {
-                const std::string name = std::string(tracks[t]).substr(std::string(tracks[t]).rfind('/') + 1, 8) +
-                                         (colour == HissColour::white ? " white " : " pink ") +
-                                         std::to_string(int(level)) + " " + placeNames[t % 3];
+                const std::string name =
+                    std::string(tracks[t]).substr(std::string(tracks[t]).rfind('/') + 1, 8) +
+                    (colour == HissColour::white ? " white " : " pink ") +
+                    std::to_string(int(level)) + " " + placeNames[t % 3];
                 const HissFile file = MakeHissFile(name, music.samples, music.rate, places[t % 3],
                                                    stretchSeconds, colour, level);
                 const Row row = Evaluate(file, peers);

@@ -226,9 +226,9 @@ void LogSpectralDenoise::EstimateCleanPower(Channel& channel) {
         power[k] = spectrum[2 * k] * spectrum[2 * k] + spectrum[2 * k + 1] * spectrum[2 * k + 1];
     for (int k = 0; k < K; ++k) {
         const float gamma = power[k] / noise[k];
-        const float xi = std::max(alpha * clean[k] / noise[k] +
-                                      (1.0f - alpha) * std::max(gamma - 1.0f, 0.0f),
-                                  smallestPrioriSnr);
+        const float xi =
+            std::max(alpha * clean[k] / noise[k] + (1.0f - alpha) * std::max(gamma - 1.0f, 0.0f),
+                     smallestPrioriSnr);
         const float g = xi / (1.0f + xi);
         clean[k] = g * g * power[k];
         const float xiRefined = g * g * gamma;
@@ -285,5 +285,3 @@ void LogSpectralDenoise::ComputeGains(Channel& channel) {
         gain[k] = std::max(std::exp(logGain), floorGain);
     }
 }
-
-

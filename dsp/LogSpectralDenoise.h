@@ -64,8 +64,8 @@ private:
         std::vector<float> refinedPower;
         std::vector<float> delayedSpectrum; // the frame the gains are computed for (CCS)
         std::vector<float> delayedPower;    // its power per bin
-        std::vector<float> presence;    // smoothed a priori SNR per bin, for the presence
-        std::vector<float> noisePower;  // expected noise power per bin of this analysis
+        std::vector<float> presence;        // smoothed a priori SNR per bin, for the presence
+        std::vector<float> noisePower;      // expected noise power per bin of this analysis
     };
 
     void ProcessFrame(Channel& channel);

@@ -56,7 +56,8 @@ public:
         fft.Forward(frame.data(), spectrum.data());
         power.resize(N / 2 + 1);
         for (int k = 0; k <= N / 2; ++k)
-            power[k] = spectrum[2 * k] * spectrum[2 * k] + spectrum[2 * k + 1] * spectrum[2 * k + 1];
+            power[k] =
+                spectrum[2 * k] * spectrum[2 * k] + spectrum[2 * k + 1] * spectrum[2 * k + 1];
     }
 
 private:
@@ -72,9 +73,8 @@ std::array<int, bandCount + 1> BandEdges(int binCount) {
 
 } // namespace
 
-std::vector<NoiseStretch> NoiseFinder::FindStretches(const float* const* channels,
-                                                     int channelCount, std::int64_t frames,
-                                                     int rate) {
+std::vector<NoiseStretch> NoiseFinder::FindStretches(const float* const* channels, int channelCount,
+                                                     std::int64_t frames, int rate) {
     const int N = Denoise::FrameSizeForRate(rate);
     const std::int64_t windows = frames / N;
     const auto edges = BandEdges(N / 2 + 1);
@@ -136,8 +136,8 @@ std::vector<NoiseStretch> NoiseFinder::FindStretches(const float* const* channel
 }
 
 std::array<std::vector<float>, 2> NoiseFinder::EstimateFloor(const float* const* channels,
-                                                             int channelCount,
-                                                             std::int64_t frames, int rate) {
+                                                             int channelCount, std::int64_t frames,
+                                                             int rate) {
     const int N = Denoise::FrameSizeForRate(rate);
     const int K = N / 2 + 1;
     const NoiseProfileScale scale(N);
@@ -154,17 +154,19 @@ std::array<std::vector<float>, 2> NoiseFinder::EstimateFloor(const float* const*
         for (std::int64_t start = 0; start + N <= frames; start += N / 2) {
             analysis.Compute(channels + c, 1, start, power);
             for (int k = 0; k < K; ++k) {
-                smoothed[k] = float(floorSmoothing * smoothed[k] + (1.0 - floorSmoothing) * power[k]);
+                smoothed[k] =
+                    float(floorSmoothing * smoothed[k] + (1.0 - floorSmoothing) * power[k]);
                 const double db = 10.0 * std::log10(std::max(double(smoothed[k]), 1e-20));
-                const int cell = std::clamp(int((db - histogramLowDb) / histogramStepDb), 0,
-                                            histogramSize - 1);
+                const int cell =
+                    std::clamp(int((db - histogramLowDb) / histogramStepDb), 0, histogramSize - 1);
                 ++histogram[std::size_t(k) * histogramSize + cell];
             }
             ++counted;
         }
         profile[c].assign(Denoise::profileBins, Denoise::defaultProfileDb);
         // The first spectra are still rising from the smoothing's silent start.
-        const std::int64_t wanted = std::max<std::int64_t>(1, std::int64_t(floorPercentile * counted));
+        const std::int64_t wanted =
+            std::max<std::int64_t>(1, std::int64_t(floorPercentile * counted));
         for (int k = 0; k < K && counted > 0; ++k) {
             const int* cells = histogram.data() + std::size_t(k) * histogramSize;
             std::int64_t below = 0;
@@ -179,8 +181,8 @@ std::array<std::vector<float>, 2> NoiseFinder::EstimateFloor(const float* const*
     return profile;
 }
 
-LearntNoise NoiseFinder::Learn(const float* const* channels, int channelCount,
-                               std::int64_t frames, int rate) {
+LearntNoise NoiseFinder::Learn(const float* const* channels, int channelCount, std::int64_t frames,
+                               int rate) {
     LearntNoise learnt;
     learnt.stretches = FindStretches(channels, channelCount, frames, rate);
     if (learnt.stretches.empty()) {

@@ -32,9 +32,8 @@ public:
     // channels: planar samples of the whole signal.
     static std::vector<NoiseStretch> FindStretches(const float* const* channels, int channelCount,
                                                    std::int64_t frames, int rate);
-    static std::array<std::vector<float>, 2> EstimateFloor(const float* const* channels,
-                                                           int channelCount, std::int64_t frames,
-                                                           int rate);
+    static std::array<std::vector<float>, 2>
+    EstimateFloor(const float* const* channels, int channelCount, std::int64_t frames, int rate);
     // Trains Denoise over the stretches found, one after the other, or estimates the floor.
     static LearntNoise Learn(const float* const* channels, int channelCount, std::int64_t frames,
                              int rate);

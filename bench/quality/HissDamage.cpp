@@ -60,7 +60,8 @@ std::vector<double> PowerValues(const std::vector<float>& signal, int begin, int
     std::vector<double> values;
     for (int start = begin; start + N <= end; start += N / 2) {
         for (int i = 0; i < N; ++i)
-            frame[i] = signal[start + i] * float(0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * i / N));
+            frame[i] =
+                signal[start + i] * float(0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * i / N));
         fft.Forward(frame.data(), spectrum.data());
         for (int k = 1; k < N / 2; ++k)
             values.push_back(double(spectrum[2 * k]) * spectrum[2 * k] +

@@ -78,7 +78,7 @@ PeerReducers::PeerReducers() {
 }
 
 PeerReducers::~PeerReducers() {
-    if (!folder.empty() && !std::getenv("KEEP")) std::filesystem::remove_all(folder);
+    if (!folder.empty()) std::filesystem::remove_all(folder);
 }
 
 bool PeerReducers::Run(const std::vector<std::string>& command) {
@@ -103,7 +103,8 @@ PeerResult PeerReducers::BestAfftdn(const HissFile& file) {
     for (int nr : {6, 12, 20, 30, 45}) {
         const std::string filter =
             "afftdn=nr=" + std::to_string(nr) + ":nf=" + std::to_string(floorDb);
-        if (!Run({"ffmpeg", "-v", "error", "-y", "-i", in, "-af", filter, "-c:a", "pcm_f32le", out}))
+        if (!Run(
+                {"ffmpeg", "-v", "error", "-y", "-i", in, "-af", filter, "-c:a", "pcm_f32le", out}))
             continue;
         KeepBest(best, file, ReadWave(out, file.noisy.size()), "nr " + std::to_string(nr));
     }
@@ -122,7 +123,8 @@ PeerResult PeerReducers::BestNoisered(const HissFile& file) {
         !Run({"sox", "-V1", noise, "-n", "noiseprof", profile}))
         return best;
     for (const char* amount : {"0.1", "0.2", "0.3", "0.4", "0.5"}) {
-        if (!Run({"sox", "-V1", in, "-e", "floating-point", out, "noisered", profile, amount})) continue;
+        if (!Run({"sox", "-V1", in, "-e", "floating-point", out, "noisered", profile, amount}))
+            continue;
         KeepBest(best, file, ReadWave(out, file.noisy.size()), std::string("amount ") + amount);
     }
     return best;

@@ -1,5 +1,5 @@
-#include "dsp/Denoise.h"
 #include "dsp/LogSpectralDenoise.h"
+#include "dsp/Denoise.h"
 #include "dsp/LookAheadStreamer.h"
 #include "dsp/NoiseProfileScale.h"
 
@@ -69,7 +69,8 @@ TEST(LogSpectralDenoise, NoiseAloneIsTurnedDownByTheAmountsFloor) {
         LogSpectralDenoise reducer;
         Prepare(reducer, profile, reductionDb);
         const std::vector<float> out = Stream(reducer, noise, 4096);
-        const double change = EnergyDb(out, rate, noise.size()) - EnergyDb(noise, rate, noise.size());
+        const double change =
+            EnergyDb(out, rate, noise.size()) - EnergyDb(noise, rate, noise.size());
         EXPECT_NEAR(change, -reductionDb, 1.0) << reductionDb;
     }
 }
@@ -148,4 +149,3 @@ TEST(LogSpectralDenoise, ExponentialIntegralTableIsAccurate) {
 }
 
 } // namespace
-

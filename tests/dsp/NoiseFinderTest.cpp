@@ -1,5 +1,5 @@
-#include "dsp/Denoise.h"
 #include "dsp/NoiseFinder.h"
+#include "dsp/Denoise.h"
 
 #include <gtest/gtest.h>
 
@@ -67,7 +67,8 @@ TEST(NoiseFinder, FindsAPlantedNoiseStretchAtStartMiddleAndEnd) {
         EXPECT_GT(stretches[0].end - stretches[0].begin, (end - begin) * 3 / 4) << where;
 
         const DSP::LearntNoise learnt = DSP::NoiseFinder::Learn(channels, 1, signal.size(), rate);
-        const std::vector<float> truth = TrainedProfile({signal.begin() + begin, signal.begin() + end});
+        const std::vector<float> truth =
+            TrainedProfile({signal.begin() + begin, signal.begin() + end});
         EXPECT_NEAR(MeanDifferenceDb(learnt.profile[0], truth), 0.0, 0.2) << where;
     }
 }
