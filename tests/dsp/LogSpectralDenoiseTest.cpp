@@ -63,7 +63,7 @@ void Prepare(LogSpectralDenoise& reducer, const std::vector<float>& profile, flo
 }
 
 TEST(LogSpectralDenoise, NoiseAloneIsTurnedDownByTheAmountsFloor) {
-    const std::vector<float> noise = WhiteNoise(6 * rate, 0.01f, 1);
+    const std::vector<float> noise = WhiteNoise(4 * rate, 0.01f, 1);
     const std::vector<float> profile = TrainedProfile(WhiteNoise(3 * rate, 0.01f, 2));
     for (float reductionDb : {6.0f, 18.0f, 30.0f}) {
         LogSpectralDenoise reducer;
