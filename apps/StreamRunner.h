@@ -16,6 +16,9 @@ class StreamRunner {
 public:
     StreamRunner(HostPlugin& plugin, int channels, std::uint32_t rate);
 
+    // The frames of one host buffer.
+    int BufferFrames() const { return bufferFrames; }
+
     // Passes the whole source through the plug-in. The sink receives exactly as many
     // frames as the source gave, aligned with them: the plug-in's delay is hidden by
     // its own compensation, and the end of the stream comes from its flushed tail.

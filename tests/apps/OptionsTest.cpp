@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "apps/CliError.h"
+#include "apps/CommandLine.h"
 #include "apps/Options.h"
 
 namespace {
