@@ -1,7 +1,11 @@
 #include "dsp/Restoration.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "core/LittleEndian.h"
 #include "core/Plugin.h"
+#include "core/TransformBase.h"
 
 namespace DSP::Restoration {
 
@@ -16,14 +20,21 @@ constexpr std::uint32_t auxCode = 0;
 // unchanged samples must cancel exactly, so the gain is then 0 dB.
 constexpr float declipHeadroomDb = -6.0f;
 
+// A host or a saved state may hand over any float; the stages take it within the
+// sliders' range, and NaN as the middle.
+float SliderPosition(float value) {
+    if (std::isnan(value)) return defaultParamValue;
+    return std::clamp(value, 0.0f, 1.0f);
+}
+
 float ReductionDb(float amount) {
-    return 6.0f + 24.0f * amount;
+    return 6.0f + 24.0f * SliderPosition(amount);
 }
 float SensitivityDb(float sensitivity) {
-    return 12.0f * (sensitivity - 0.5f);
+    return 12.0f * (SliderPosition(sensitivity) - 0.5f);
 }
 float DetectionLevelDb(float sensitivity) {
-    return -15.0f * sensitivity;
+    return -15.0f * SliderPosition(sensitivity);
 }
 
 std::vector<FloatParam<Restoration>> FloatParams() {
@@ -78,6 +89,13 @@ void Prepare(AudioProcessor& stage, int channels, int rate, int frames) {
     }
 }
 
+bool LevelsAreFinite(const std::vector<std::uint8_t>& bytes, std::size_t offset) {
+    for (std::size_t at = offset; at < bytes.size(); at += sizeof(float)) {
+        if (!std::isfinite(LittleEndian::GetFloat(bytes.data() + at))) return false;
+    }
+    return true;
+}
+
 } // namespace
 
 // The reduction defaults go through the same mapping as any later value, so that 0.5
@@ -97,16 +115,16 @@ Restoration::Restoration(Plugin& owner)
     SetFormat(blockSize, 2, 2);
 }
 
-// The block size is read before `lock` is taken: it takes the component lock. The engine
-// does not tell its components the channel configuration, so the stages are prepared
-// for the channels of the latest block; a block of another count sets them up again.
+// The block size is read before `lock` is taken: it takes the component lock. A block of
+// another channel count than the plug-in's sets the stages up again.
 void Restoration::SetSampleRate(std::uint32_t rate) {
     const int frames = int(GetBlockSize());
+    const int channels = int(Owner().Engine().ProcessingChannels());
     LockHolder hold(lock);
     sampleRate = int(rate);
-    denoiseStreamer.Setup(blockChannels, sampleRate, frames);
-    declip.Setup(blockChannels, sampleRate, frames);
-    declick.Setup(blockChannels, sampleRate, frames);
+    denoiseStreamer.Setup(channels, sampleRate, frames);
+    declip.Setup(channels, sampleRate, frames);
+    declick.Setup(channels, sampleRate, frames);
 }
 
 void Restoration::ResetProcessing() {
@@ -132,8 +150,8 @@ int Restoration::ChainLatency() const {
 int Restoration::Process(int frames, float* channel0, float* channel1) {
     LockHolder hold(lock);
     const int channels = channel1 != nullptr ? 2 : 1;
-    blockChannels = channels;
     float* const block[] = {channel0, channel1};
+    blockDropouts = DSP::GuardInput(block, channels, frames);
     const bool onlyNoise = keepOnlyNoise;
     if (onlyNoise) FeedDryLine(block, channels, frames, ChainLatency());
     RunChain(block, channels, frames, onlyNoise);
@@ -163,10 +181,18 @@ void Restoration::RunChain(float* const* block, int channels, int frames, bool o
     if (!reductionEnabled && !training) return;
     Prepare(denoiseStreamer, channels, sampleRate, frames);
     if (training) {
+        ExcludeDropoutsFromTraining();
         denoise.TrainBlock(block, frames);
     } else {
         denoiseStreamer.Process(block, frames, nullptr);
     }
+}
+
+// The dropouts of this block reach the learning after the delay of the stages before it.
+void Restoration::ExcludeDropoutsFromTraining() {
+    if (blockDropouts.count == 0) return;
+    const int delay = (declipEnabled ? declip.latency : 0) + (declickEnabled ? declick.latency : 0);
+    denoise.ExcludeFromTraining(blockDropouts.firstFrame + delay, blockDropouts.lastFrame + delay);
 }
 
 // What is left is the processed signal minus the input it came from: the negative of
@@ -225,11 +251,11 @@ void Restoration::SetTraining(bool value) {
     }
 }
 
-// Under `lock`, unlike the other readers: a profile must never be saved while a load or
-// the end of a learning pass is writing it.
+// Without `lock`, like the other readers, so that a save never waits for a block: saves
+// run under the plug-in's state lock, which keeps loads out. A host that ends a learning
+// pass while it saves may save either profile.
 void Restoration::SaveCustomState(std::vector<std::uint8_t>& bytes, std::size_t offset) const {
     if (!HoldsCustomState(bytes, offset)) return;
-    LockHolder hold(lock);
     std::uint8_t* at = bytes.data() + offset;
     for (const std::vector<float>& row : denoise.noiseProfile) {
         for (float level : row) {
@@ -239,8 +265,10 @@ void Restoration::SaveCustomState(std::vector<std::uint8_t>& bytes, std::size_t 
     }
 }
 
+// A profile that holds a non-finite level cannot come from learning; it is ignored like
+// one of the wrong size, since its curves would turn every block into NaN.
 void Restoration::LoadCustomState(const std::vector<std::uint8_t>& bytes, std::size_t offset) {
-    if (!HoldsCustomState(bytes, offset)) return;
+    if (!HoldsCustomState(bytes, offset) || !LevelsAreFinite(bytes, offset)) return;
     LockHolder hold(lock);
     const std::uint8_t* at = bytes.data() + offset;
     for (std::vector<float>& row : denoise.noiseProfile) {

@@ -18,6 +18,7 @@
 #include "dsp/Declick.h"
 #include "dsp/Declip.h"
 #include "dsp/Denoise.h"
+#include "dsp/InputGuard.h"
 #include "dsp/LookAheadStreamer.h"
 
 namespace DSP::Restoration {
@@ -43,8 +44,8 @@ public:
 
     explicit Restoration(Plugin& owner);
 
-    // Sets the stages up for the rate, the component's block size and the channel count
-    // of the latest block (two before the first).
+    // Sets the stages up for the rate, the component's block size and the plug-in's
+    // channel count (one while it processes as mono).
     void SetSampleRate(std::uint32_t rate) override;
     bool IsActive() const override { return true; }
     std::uint32_t GetCustomStateSize() const override { return customStateSize; }
@@ -92,12 +93,14 @@ private:
     int ChainLatency() const;
     void FeedDryLine(float* const* block, int channels, int frames, int delay);
     void RunChain(float* const* block, int channels, int frames, bool onlyNoise);
+    void ExcludeDropoutsFromTraining();
     void SubtractDryLine(float* const* block, int channels, int frames);
 
     mutable NamedLock lock;
     // Guarded by `lock`.
     int sampleRate = 44100;
-    int blockChannels = 2;
+    // What the input guard found in the block being processed.
+    DSP::Dropouts blockDropouts;
     std::atomic<bool> bypass{false};
     std::atomic<bool> keepOnlyNoise{false};
     // The input delayed by the chain latency, fed only while keep-only-noise is on.
