@@ -43,8 +43,7 @@ std::string TemporaryName(const std::string& path) {
 // A file system without renameat2's no-replace gets link and unlink, which refuse an
 // existing name as well.
 bool MoveWithoutReplacing(const std::string& from, const std::string& to) {
-    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
-        return true;
+    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
     if (errno != EINVAL && errno != ENOSYS) return false;
     if (link(from.c_str(), to.c_str()) != 0) return false;
     unlink(from.c_str());
@@ -113,7 +112,8 @@ void AtomicOutput::Commit() {
     }
     if (errno == EEXIST)
         throw CliError(ExitCode::output,
-                       path + " appeared while sonavel worked; it exists (use --force to replace it)");
+                       path +
+                           " appeared while sonavel worked; it exists (use --force to replace it)");
     Fail("cannot create " + path);
 }
 

@@ -146,8 +146,9 @@ SF_VIRTUAL_IO NullFileIo() {
     io.get_filelen = [](void* f) { return static_cast<NullFile*>(f)->length; };
     io.seek = [](sf_count_t offset, int whence, void* f) {
         NullFile& file = *static_cast<NullFile*>(f);
-        const sf_count_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? file.position
-                                                                              : file.length;
+        const sf_count_t base = whence == SEEK_SET   ? 0
+                                : whence == SEEK_CUR ? file.position
+                                                     : file.length;
         return file.position = base + offset;
     };
     io.read = [](void*, sf_count_t, void*) { return sf_count_t(0); };
@@ -346,8 +347,9 @@ int ChooseOutputFormat(const std::string& path, int inputFormat, std::optional<S
     const int major = ContainerFor(path, inputFormat);
     const int candidates[] = {inputFormat & SF_FORMAT_SUBMASK, SF_FORMAT_VORBIS, SF_FORMAT_FLOAT,
                               SF_FORMAT_PCM_24, SF_FORMAT_PCM_16};
-    const auto held = std::find_if(std::begin(candidates), std::end(candidates),
-                                   [&](int subtype) { return Holds(major | subtype, channels, rate); });
+    const auto held = std::find_if(std::begin(candidates), std::end(candidates), [&](int subtype) {
+        return Holds(major | subtype, channels, rate);
+    });
     if (held == std::end(candidates))
         throw CliError(ExitCode::usage, path + ": this file type cannot hold " +
                                             std::to_string(channels) + " channels at " +

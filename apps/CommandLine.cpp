@@ -48,7 +48,10 @@ CLI::Option* AddValue(CLI::App& app, const char* name, const char* typeName, con
 }
 
 CLI::Option* AddFlag(CLI::App& app, const char* name, bool& flag, const char* help) {
-    return app.add_flag_callback(name, [&flag] { flag = true; }, help)->disable_flag_override();
+    return app
+        .add_flag_callback(
+            name, [&flag] { flag = true; }, help)
+        ->disable_flag_override();
 }
 
 void AddSettings(CLI::App& app, Settings& settings) {

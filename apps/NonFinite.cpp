@@ -19,8 +19,8 @@ NonFiniteCounter::NonFiniteCounter(FrameSource& source, int channels, std::uint3
 int NonFiniteCounter::Read(int frames, float* left, float* right) {
     const int got = source.Read(frames, left, right);
     for (int i = 0; i < got; ++i) {
-        const int bad = int(!std::isfinite(left[i])) +
-                        int(channels == 2 && !std::isfinite(right[i]));
+        const int bad =
+            int(!std::isfinite(left[i])) + int(channels == 2 && !std::isfinite(right[i]));
         if (bad > 0 && firstBadFrame < 0) firstBadFrame = position + i;
         count += bad;
     }

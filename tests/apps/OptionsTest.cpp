@@ -102,7 +102,8 @@ std::string UsageMessage(std::initializer_list<std::string_view> args) {
 }
 
 TEST(Options, HelpAndVersionComeFromTheOneDescriptionOfEachCommand) {
-    EXPECT_TRUE(std::get<HelpRequest>(ParseCommandLine({"--version"})).text.starts_with("sonavel 1."));
+    EXPECT_TRUE(
+        std::get<HelpRequest>(ParseCommandLine({"--version"})).text.starts_with("sonavel 1."));
     const std::string restore = std::get<HelpRequest>(ParseCommandLine({"help", "restore"})).text;
     EXPECT_EQ(std::get<HelpRequest>(ParseCommandLine({"restore", "a", "--help"})).text, restore);
     for (const char* option : {"--train-file FILE", "--declick-sensitivity V", "--no-declip",
@@ -118,7 +119,8 @@ TEST(Options, HelpAndVersionComeFromTheOneDescriptionOfEachCommand) {
     EXPECT_NE(all.find("exit codes: 0 done, 2 command line, 3 input file, 4 output file"),
               std::string::npos);
     EXPECT_TRUE(std::get<DemoOptions>(ParseCommandLine({"demo", "d", "--force"})).force);
-    EXPECT_EQ(UsageMessage({"help", "bogus"}), "unknown command 'bogus' (sonavel --help lists them)");
+    EXPECT_EQ(UsageMessage({"help", "bogus"}),
+              "unknown command 'bogus' (sonavel --help lists them)");
     EXPECT_EQ(UsageMessage({"restore", "a", "b", "--amount"}), "--amount needs a value");
     EXPECT_EQ(UsageMessage({"restore", "a", "b", "--mono=yes"}), "--mono takes no value");
     EXPECT_EQ(UsageMessage({"restore", "a", "--bogus=1", "b"}), "unknown option --bogus");

@@ -34,8 +34,8 @@ protected:
     // alone, for a file that ends in the middle of the signal.
     double EndError(const StereoSignal& signal, std::size_t count) {
         Write(At("end.wav"), SF_FORMAT_WAV | SF_FORMAT_FLOAT, signal);
-        const RunResult run = Sonavel({"restore", At("end.wav"), At("end-out.wav"),
-                                           "--no-declip", "--no-denoise", "--force"});
+        const RunResult run = Sonavel({"restore", At("end.wav"), At("end-out.wav"), "--no-declip",
+                                       "--no-denoise", "--force"});
         EXPECT_EQ(run.code, 0) << run.err;
         const Audio in = Read(At("end.wav"));
         const Audio out = Read(At("end-out.wav"));
@@ -182,12 +182,12 @@ TEST_F(Robust, NonFiniteInputIsReportedOnceAndLeftOutOfTraining) {
     EXPECT_EQ(profile, ReadText(At("clean.profile")));
     EXPECT_TRUE(LevelsAreFinite({profile.begin(), profile.end()}));
     Write(At("music.wav"), SF_FORMAT_WAV | SF_FORMAT_FLOAT, Damaged(1.0));
-    ASSERT_EQ(Sonavel({"restore", At("music.wav"), At("a.wav"), "--train-file", At("noise.wav")})
-                  .code,
-              0);
-    ASSERT_EQ(Sonavel({"restore", At("music.wav"), At("b.wav"), "--train-file", At("spoilt.wav")})
-                  .code,
-              0);
+    ASSERT_EQ(
+        Sonavel({"restore", At("music.wav"), At("a.wav"), "--train-file", At("noise.wav")}).code,
+        0);
+    ASSERT_EQ(
+        Sonavel({"restore", At("music.wav"), At("b.wav"), "--train-file", At("spoilt.wav")}).code,
+        0);
     EXPECT_EQ(ReadText(At("a.wav")), ReadText(At("b.wav")));
 }
 
