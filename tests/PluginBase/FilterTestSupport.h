@@ -95,7 +95,7 @@ public:
     STDMETHODIMP Read(void* into, ULONG size, ULONG* read) override {
         ++reads;
         *read = ULONG(std::min<std::size_t>(size, bytes.size() - position));
-        std::memcpy(into, bytes.data() + position, *read);
+        if (*read != 0) std::memcpy(into, bytes.data() + position, *read);
         position += *read;
         return *read == size ? S_OK : S_FALSE;
     }
