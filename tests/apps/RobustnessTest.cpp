@@ -179,7 +179,7 @@ TEST_F(Robust, NonFiniteInputIsReportedOnceAndLeftOutOfTraining) {
     ASSERT_EQ(trained.code, 0) << trained.err;
     EXPECT_NE(trained.err.find("9 non-finite samples"), std::string::npos) << trained.err;
     const std::string profile = ReadText(At("spoilt.profile"));
-    EXPECT_EQ(profile, ReadText(At("clean.profile")));
+    EXPECT_TRUE(profile == ReadText(At("clean.profile")));
     EXPECT_TRUE(LevelsAreFinite({profile.begin(), profile.end()}));
     Write(At("music.wav"), SF_FORMAT_WAV | SF_FORMAT_FLOAT, Damaged(1.0));
     ASSERT_EQ(
@@ -188,7 +188,8 @@ TEST_F(Robust, NonFiniteInputIsReportedOnceAndLeftOutOfTraining) {
     ASSERT_EQ(
         Sonavel({"restore", At("music.wav"), At("b.wav"), "--train-file", At("spoilt.wav")}).code,
         0);
-    EXPECT_EQ(ReadText(At("a.wav")), ReadText(At("b.wav")));
+    // Float files carry a time stamp in their header; the samples must match.
+    EXPECT_TRUE(Read(At("a.wav")).samples == Read(At("b.wav")).samples);
 }
 
 // With silence after the end, declicking rewrote up to 0.39 of full scale in the last
