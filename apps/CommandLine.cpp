@@ -37,14 +37,16 @@ public:
     virtual Command Finish(const std::vector<std::string>& files) = 0;
 };
 
-// Options that take a value, converted as soon as they are read.
+// Options that take a value, converted as soon as they are read; given twice, the last
+// one counts.
 template <class Convert>
 CLI::Option* AddValue(CLI::App& app, const char* name, const char* typeName, const char* help,
                       Convert convert) {
     return app
         .add_option_function<std::string>(
             name, [convert](const std::string& text) { convert(text); }, help)
-        ->type_name(typeName);
+        ->type_name(typeName)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
 }
 
 CLI::Option* AddFlag(CLI::App& app, const char* name, bool& flag, const char* help) {

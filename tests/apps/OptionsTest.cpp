@@ -119,6 +119,9 @@ TEST(Options, HelpAndVersionComeFromTheOneDescriptionOfEachCommand) {
     EXPECT_NE(all.find("exit codes: 0 done, 2 command line, 3 input file, 4 output file"),
               std::string::npos);
     EXPECT_TRUE(std::get<DemoOptions>(ParseCommandLine({"demo", "d", "--force"})).force);
+    const auto twice = std::get<RestoreOptions>(
+        ParseCommandLine({"restore", "a", "b", "--amount", "0.3", "--amount=0.4", "--force"}));
+    EXPECT_FLOAT_EQ(*twice.settings.amount, 0.4f);
     EXPECT_EQ(UsageMessage({"help", "bogus"}),
               "unknown command 'bogus' (sonavel --help lists them)");
     EXPECT_EQ(UsageMessage({"restore", "a", "b", "--amount"}), "--amount needs a value");
