@@ -60,7 +60,7 @@ public:
         if (FAILED(hr)) return hr;
         BYTE* data = nullptr;
         sample->GetPointer(&data);
-        std::memcpy(data, bytes.data(), bytes.size());
+        if (!bytes.empty()) std::memcpy(data, bytes.data(), bytes.size());
         sample->SetActualDataLength(LONG(bytes.size()));
         if (stamp.start) sample->SetTime(&*stamp.start, nullptr);
         sample->SetSyncPoint(stamp.syncPoint);

@@ -97,7 +97,7 @@ inline int StreamBlocks(FuzzedDataProvider& in, Plugin& plugin, bool stereo, int
     std::vector<float> left, right, outL, outR;
     int fed = 0;
     for (int b = 0; b < blocks && in.remaining_bytes() > 0; ++b) {
-        const int frames = in.ConsumeIntegralInRange(0, 5000);
+        const int frames = in.ConsumeIntegralInRange(0, 4500);
         FillBlock(in, left, frames, finiteOnly);
         FillBlock(in, right, frames, finiteOnly);
         outL.assign(std::size_t(frames) + 1, 0.0f);

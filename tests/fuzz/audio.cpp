@@ -46,12 +46,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Fuzz::EffectPlugin plugin;
     const bool stereo = in.ConsumeBool();
     plugin.SetChannels(stereo ? 2 : 1, stereo ? 2 : 1);
-    // High rates scale the longest repair run, and with it the cost of an input full of
+    // Higher rates scale the longest repair run, and with it the cost of an input full of
     // damage, past what fuzzing can afford; the rate-dependent sizes change at 15 and
     // 30 kHz, which these cover.
-    const std::uint32_t rates[] = {8000, 16000, 22050, 32000, 44100};
+    const std::uint32_t rates[] = {8000, 11025, 16000, 22050, 32000};
     plugin.StartStreaming(in.PickValueInArray(rates));
-    for (int step = 0; step < 10 && in.remaining_bytes() > 0; ++step) {
+    for (int step = 0; step < 8 && in.remaining_bytes() > 0; ++step) {
         if (in.ConsumeBool()) {
             ChangeSomething(in, plugin);
         } else {

@@ -31,9 +31,9 @@ CMediaType OfferedType(FuzzedDataProvider& in) {
     format.Samples.wValidBitsPerSample = in.ConsumeIntegral<WORD>();
     format.dwChannelMask = in.ConsumeIntegral<DWORD>();
     const std::size_t length = in.ConsumeIntegralInRange<std::size_t>(0, sizeof(format) + 8);
-    std::vector<BYTE> block(length, 0);
+    std::vector<BYTE> block(std::max<std::size_t>(length, 1), 0);
     std::memcpy(block.data(), &format, std::min(length, sizeof(format)));
-    type.SetFormat(block.data(), ULONG(block.size()));
+    type.SetFormat(block.data(), ULONG(length));
     return type;
 }
 
