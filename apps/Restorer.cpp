@@ -48,17 +48,18 @@ std::pair<std::int64_t, std::int64_t> FramesOf(const std::optional<TimeRange>& r
 }
 
 // Learns the noise from a range of `source`, a file of the same shape as the audio to
-// be restored.
+// be restored. Non-finite samples in it are reported unless the restoring pass will
+// report them for the whole file.
 void TrainFrom(StreamRunner& runner, AudioReader& source, const std::optional<TimeRange>& range,
-               bool quiet) {
+               bool quiet, bool reportNonFinite) {
     const auto [first, last] = FramesOf(range, source);
     source.Seek(first);
     Progress progress("training", last - first, quiet);
     NonFiniteCounter counted(source, source.Channels(), source.Rate(), first);
     FiniteFramesOnly finite(counted, source.Channels(), last - first, runner.BufferFrames());
     const bool learnt = runner.Train(finite, last - first, progress);
-    if (const auto report = counted.Report(source.Path(), "left out of the training"))
-        Warn(*report);
+    const auto report = counted.Report(source.Path(), "left out of the training");
+    if (report && reportNonFinite) Warn(*report);
     if (learnt) return;
     throw CliError(range ? ExitCode::usage : ExitCode::input,
                    "the training audio (" + Seconds(last - first, source.Rate()) +
@@ -76,7 +77,7 @@ void TrainForRestore(const RestoreOptions& options, const AudioReader& input,
                      StreamRunner& runner) {
     AudioReader training(options.trainFile.value_or(options.input));
     ExpectSameShape(training, input);
-    TrainFrom(runner, training, options.trainRange, options.quiet);
+    TrainFrom(runner, training, options.trainRange, options.quiet, options.trainFile.has_value());
 }
 
 } // namespace
@@ -110,7 +111,7 @@ void RunTrain(const TrainOptions& options) {
     ApplySettings(options.settings, plugin);
     AtomicOutput output(options.profile, options.force, options.input);
     StreamRunner runner(plugin, input.Channels(), input.Rate());
-    TrainFrom(runner, input, options.range, options.quiet);
+    TrainFrom(runner, input, options.range, options.quiet, true);
     SaveProfile(plugin, output);
     output.Commit();
 }

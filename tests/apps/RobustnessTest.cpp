@@ -154,7 +154,7 @@ StereoSignal WithNonFinite(StereoSignal s) {
 
 TEST_F(Robust, NonFiniteInputIsReportedOnceAndLeftOutOfTraining) {
     Write(At("in.wav"), SF_FORMAT_WAV | SF_FORMAT_FLOAT, WithNonFinite(Damaged(1.5)));
-    const RunResult run = Sonavel({"restore", At("in.wav"), At("out.wav")});
+    const RunResult run = Sonavel({"restore", At("in.wav"), At("out.wav"), "--train", "0-1.5"});
     EXPECT_EQ(run.code, 0) << run.err;
     EXPECT_EQ(run.err, "sonavel: " + At("in.wav") +
                            ": 3 non-finite samples (NaN or infinite), the first at 0.500 s "
