@@ -21,7 +21,7 @@ class Robust : public Cli {
 protected:
     // Starts a run long enough to be caught at work, and waits until it is.
     pid_t StartLongRun(const std::string& output) {
-        StereoSignal noise = SynthesiseMusic(30.0, 0.0, 44100, 0.0f);
+        StereoSignal noise = SynthesiseMusic(10.0, 0.0, 44100, 0.0f);
         AddHiss(noise, -20.0f, 4);
         Write(At("in.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, noise);
         const pid_t pid = Start({"restore", At("in.wav"), At(output), "--quiet"});
