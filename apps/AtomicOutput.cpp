@@ -1,6 +1,7 @@
 #include "apps/AtomicOutput.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -29,6 +30,26 @@ bool SameFile(const std::string& a, const std::string& b) {
            first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
+// "." + base + suffix, with the base shortened so that the whole fits the folder's
+// limit on a name's length.
+std::string TemporaryName(const std::string& path) {
+    static const std::string suffix = ".sonavel-XXXXXX";
+    const long limit = pathconf(Folder(path).c_str(), _PC_NAME_MAX);
+    const std::size_t room = std::size_t(limit > 0 ? limit : 255) - suffix.size() - 1;
+    return Folder(path) + "/." + BaseName(path).substr(0, room) + suffix;
+}
+
+// Moves `from` to `to` unless something is at `to` already; false with EEXIST then.
+// A file system without renameat2's no-replace gets link and unlink, which refuse an
+// existing name as well.
+bool MoveWithoutReplacing(const std::string& from, const std::string& to) {
+    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    if (link(from.c_str(), to.c_str()) != 0) return false;
+    unlink(from.c_str());
+    return true;
+}
+
 // mkstemp creates files readable by the owner only; a finished output gets the
 // permissions any new file would.
 mode_t NewFileMode() {
@@ -41,7 +62,7 @@ mode_t NewFileMode() {
 
 AtomicOutput::AtomicOutput(const std::string& path, bool replace,
                            const std::optional<std::string>& input)
-    : path(path) {
+    : path(path), replace(replace) {
     if (input && SameFile(path, *input))
         throw CliError(ExitCode::output, path + " is the input file; choose another output");
     if (path.empty() || path.back() == '/')
@@ -49,7 +70,7 @@ AtomicOutput::AtomicOutput(const std::string& path, bool replace,
     struct stat existing {};
     if (!replace && lstat(path.c_str(), &existing) == 0)
         throw CliError(ExitCode::output, path + " exists (use --force to replace it)");
-    temporaryPath = Folder(path) + "/." + BaseName(path) + ".sonavel-XXXXXX";
+    temporaryPath = TemporaryName(path);
     std::vector<char> name(temporaryPath.begin(), temporaryPath.end());
     name.push_back('\0');
     descriptor = mkstemp(name.data());
@@ -83,9 +104,17 @@ void AtomicOutput::Commit() {
     const int closing = descriptor;
     descriptor = -1;
     if (close(closing) != 0) Fail("cannot write " + path);
-    if (rename(temporaryPath.c_str(), path.c_str()) != 0) Fail("cannot create " + path);
-    committed = true;
-    Interrupt::ReleaseFile();
+    if (replace ? rename(temporaryPath.c_str(), path.c_str()) == 0
+                : MoveWithoutReplacing(temporaryPath, path)) {
+        committed = true;
+        Interrupt::ReleaseFile();
+        return;
+    }
+    if (errno == EEXIST)
+        throw CliError(ExitCode::output,
+                       path +
+                           " appeared while sonavel worked; it exists (use --force to replace it)");
+    Fail("cannot create " + path);
 }
 
 void AtomicOutput::Fail(const std::string& what) const {

@@ -1,8 +1,9 @@
 #pragma once
 // An output file that appears whole or not at all. It is written under a temporary
-// name in the destination's folder and renamed over the destination only when
-// complete; until then the destroyer removes it, so an error or an interrupt leaves
-// nothing behind. Errors are CliErrors with the output exit code.
+// name in the destination's folder and moved to the destination only when complete,
+// never over a file that appeared there meanwhile unless replacing was asked for.
+// Until then the destroyer removes it, so an error or an interrupt leaves nothing
+// behind. Errors are CliErrors with the output exit code.
 
 #include <optional>
 #include <string>
@@ -30,6 +31,7 @@ private:
     void CloseDescriptor();
 
     std::string path;
+    bool replace;
     std::string temporaryPath;
     int descriptor = -1;
     bool committed = false;

@@ -5,6 +5,7 @@
 #include <bit>
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <string_view>
 #include <unistd.h>
@@ -133,12 +134,84 @@ int ContainerFor(const std::string& path, int inputFormat) {
     return entry->major;
 }
 
+// A file that takes what libsndfile writes and keeps only its length, so that the
+// encoder's own checks can be asked before any work.
+struct NullFile {
+    sf_count_t length = 0;
+    sf_count_t position = 0;
+};
+
+SF_VIRTUAL_IO NullFileIo() {
+    SF_VIRTUAL_IO io{};
+    io.get_filelen = [](void* f) { return static_cast<NullFile*>(f)->length; };
+    io.seek = [](sf_count_t offset, int whence, void* f) {
+        NullFile& file = *static_cast<NullFile*>(f);
+        const sf_count_t base = whence == SEEK_SET   ? 0
+                                : whence == SEEK_CUR ? file.position
+                                                     : file.length;
+        return file.position = base + offset;
+    };
+    io.read = [](void*, sf_count_t, void*) { return sf_count_t(0); };
+    io.write = [](const void*, sf_count_t count, void* f) {
+        NullFile& file = *static_cast<NullFile*>(f);
+        file.position += count;
+        file.length = std::max(file.length, file.position);
+        return count;
+    };
+    io.tell = [](void* f) { return static_cast<NullFile*>(f)->position; };
+    return io;
+}
+
+// Whether libsndfile can write this format, channel count and rate: its format check,
+// then an encoder opened on a file that goes nowhere, since some containers only
+// refuse a rate when the encoder starts.
 bool Holds(int format, int channels, std::uint32_t rate) {
     SF_INFO info{};
     info.format = format;
     info.channels = channels;
     info.samplerate = int(rate);
-    return sf_format_check(&info) != 0;
+    if (sf_format_check(&info) == 0) return false;
+    SF_VIRTUAL_IO io = NullFileIo();
+    NullFile sink;
+    SNDFILE* file = sf_open_virtual(&io, SFM_WRITE, &info, &sink);
+    if (file == nullptr) return false;
+    sf_close(file);
+    return true;
+}
+
+std::uint32_t Little32(const unsigned char* bytes) {
+    return std::uint32_t(bytes[0]) | std::uint32_t(bytes[1]) << 8 | std::uint32_t(bytes[2]) << 16 |
+           std::uint32_t(bytes[3]) << 24;
+}
+
+// The frames that a RIFF WAVE file's data chunk announces, from its own header;
+// nothing for another container or a header that does not say.
+std::optional<std::int64_t> AnnouncedWaveFrames(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return std::nullopt;
+    unsigned char header[12];
+    std::optional<std::int64_t> frames;
+    std::uint32_t blockAlign = 0;
+    if (std::fread(header, 1, 12, file) == 12 && std::memcmp(header, "RIFF", 4) == 0 &&
+        std::memcmp(header + 8, "WAVE", 4) == 0) {
+        unsigned char chunk[16];
+        while (!frames && std::fread(chunk, 1, 8, file) == 8) {
+            const std::uint32_t size = Little32(chunk + 4);
+            if (std::memcmp(chunk, "fmt ", 4) == 0 && size >= 16 &&
+                std::fread(chunk, 1, 16, file) == 16) {
+                blockAlign = std::uint32_t(chunk[12]) | std::uint32_t(chunk[13]) << 8;
+                std::fseek(file, long(size + (size & 1)) - 16, SEEK_CUR);
+            } else if (std::memcmp(chunk, "data", 4) == 0) {
+                // All ones is what a writer that could not come back leaves.
+                if (blockAlign > 0 && size != 0xFFFFFFFFu) frames = std::int64_t(size / blockAlign);
+                break;
+            } else if (std::fseek(file, long(size + (size & 1)), SEEK_CUR) != 0) {
+                break;
+            }
+        }
+    }
+    std::fclose(file);
+    return frames;
 }
 
 } // namespace
@@ -155,6 +228,8 @@ AudioReader::AudioReader(const std::string& path) : path(path) {
     }
     raw = RawOf(info.format);
     converter = ReadingConverter(raw, info.channels);
+    const std::optional<std::int64_t> announced = AnnouncedWaveFrames(path);
+    missingFrames = announced ? std::max<std::int64_t>(*announced - info.frames, 0) : 0;
 }
 
 AudioReader::~AudioReader() {
@@ -270,18 +345,18 @@ void AudioWriter::Fail() const {
 int ChooseOutputFormat(const std::string& path, int inputFormat, std::optional<SampleFormat> asked,
                        int channels, std::uint32_t rate) {
     const int major = ContainerFor(path, inputFormat);
-    if (asked) {
-        if (!Holds(major | SubtypeOf(*asked), channels, rate))
-            throw CliError(ExitCode::usage, path + ": this file type cannot hold " +
-                                                std::string(NameOf(*asked)) + " samples");
-        return major | SubtypeOf(*asked);
-    }
     const int candidates[] = {inputFormat & SF_FORMAT_SUBMASK, SF_FORMAT_VORBIS, SF_FORMAT_FLOAT,
                               SF_FORMAT_PCM_24, SF_FORMAT_PCM_16};
-    for (const int subtype : candidates) {
-        if (Holds(major | subtype, channels, rate)) return major | subtype;
-    }
-    throw CliError(ExitCode::usage, path + ": this file type cannot hold " +
-                                        std::to_string(channels) + " channels at " +
-                                        std::to_string(rate) + " Hz");
+    const auto held = std::find_if(std::begin(candidates), std::end(candidates), [&](int subtype) {
+        return Holds(major | subtype, channels, rate);
+    });
+    if (held == std::end(candidates))
+        throw CliError(ExitCode::usage, path + ": this file type cannot hold " +
+                                            std::to_string(channels) + " channels at " +
+                                            std::to_string(rate) + " Hz");
+    if (!asked) return major | *held;
+    if (!Holds(major | SubtypeOf(*asked), channels, rate))
+        throw CliError(ExitCode::usage, path + ": this file type cannot hold " +
+                                            std::string(NameOf(*asked)) + " samples");
+    return major | SubtypeOf(*asked);
 }

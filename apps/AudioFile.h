@@ -34,6 +34,9 @@ public:
     std::int64_t Frames() const { return info.frames; }
     // libsndfile's container and sample codes.
     int Format() const { return info.format; }
+    // The frames that the file's header announces beyond those the file holds: more
+    // than 0 for a truncated WAV file, whose frames are read as far as they go.
+    std::int64_t MissingFrames() const { return missingFrames; }
 
     void Seek(std::int64_t frame);
     int Read(int frames, float* left, float* right) override;
@@ -43,6 +46,7 @@ private:
     SF_INFO info{};
     SNDFILE* file = nullptr;
     RawSamples raw;
+    std::int64_t missingFrames = 0;
     std::optional<SampleConverter> converter;
     std::vector<std::int16_t> shorts;
     std::vector<std::int32_t> ints;

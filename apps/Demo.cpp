@@ -83,17 +83,30 @@ double ErrorDb(const StereoSignal& clean, const StereoSignal& x, double gain, st
     return energy.ReferenceEnergy() == 0.0 ? energy.ErrorLevelDb() : energy.SnrDb();
 }
 
-void WriteWave(const std::string& path, const StereoSignal& signal, float gain) {
+void WriteWave(const std::string& path, const StereoSignal& signal, float gain, bool replace) {
     StereoSignal scaled = signal;
     for (std::size_t i = 0; i < scaled.Frames(); ++i) {
         scaled.left[i] *= gain;
         scaled.right[i] *= gain;
     }
-    AtomicOutput output(path, true);
+    AtomicOutput output(path, replace);
     AudioWriter writer(output, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 2, signal.rate);
     writer.Write(int(scaled.Frames()), scaled.left.data(), scaled.right.data());
     writer.Close();
     output.Commit();
+}
+
+constexpr const char* demoFiles[] = {"clean.wav", "damaged.wav", "restored.wav"};
+
+// A folder that already holds a file of the demo's is the user's; refused before any
+// work unless they said it may be replaced.
+void ExpectNoDemoFiles(const std::string& dir) {
+    for (const char* name : demoFiles) {
+        const std::string path = dir + "/" + name;
+        struct stat info {};
+        if (lstat(path.c_str(), &info) == 0)
+            throw CliError(ExitCode::output, path + " exists (use --force to replace it)");
+    }
 }
 
 void MakeFolder(const std::string& dir) {
@@ -147,6 +160,7 @@ StereoSignal RunTrial(const Trial& trial, const StereoSignal& clean, std::ostrea
 
 void RunDemo(const DemoOptions& options, std::ostream& out) {
     MakeFolder(options.dir);
+    if (!options.force) ExpectNoDemoFiles(options.dir);
     const StereoSignal clean = SynthesiseMusic(leadInSeconds, musicSeconds, rate, musicPeak);
     StereoSignal clipped = clean;
     Clip(clipped, clipLevel);
@@ -175,9 +189,9 @@ void RunDemo(const DemoOptions& options, std::ostream& out) {
 
     const std::string dir = options.dir + "/";
     const float restoredLevel = float(1.0 / declipMakeUp);
-    WriteWave(dir + "clean.wav", clean, restoredLevel);
-    WriteWave(dir + "damaged.wav", damaged, 1.0f);
-    WriteWave(dir + "restored.wav", restored, 1.0f);
+    WriteWave(dir + demoFiles[0], clean, restoredLevel, options.force);
+    WriteWave(dir + demoFiles[1], damaged, 1.0f, options.force);
+    WriteWave(dir + demoFiles[2], restored, 1.0f, options.force);
     out << "\nWritten to " << dir << ":\n"
         << "  clean.wav     the passage before damage, at the restored level (-6 dB)\n"
         << "  damaged.wav   with crackle, hiss and clipping\n"

@@ -1,9 +1,12 @@
 #include "apps/Info.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "apps/HostPlugin.h"
 #include "apps/Settings.h"
@@ -95,34 +98,35 @@ void PrintTable(std::uint32_t rate, const std::vector<ParamRow>& params,
     row("whole effect", total);
 }
 
-std::string Quoted(const std::string& text) {
-    std::string quoted = "\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\') quoted += '\\';
-        quoted += c;
-    }
-    return quoted + "\"";
+// A float parameter's value as JSON: whole numbers without a fraction, others as the
+// shortest decimal that reads back as the same float.
+nlohmann::ordered_json JsonNumber(float value) {
+    if (value == std::floor(value)) return std::int64_t(value);
+    return std::stod(Number(value));
 }
 
 void PrintJson(std::uint32_t rate, const std::vector<ParamRow>& params,
                const std::vector<LatencyRow>& stages, std::uint32_t total, std::ostream& out) {
-    out << "{\"rate\":" << rate << ",\"parameters\":[";
-    for (std::size_t i = 0; i < params.size(); ++i) {
-        const ParamRow& p = params[i];
-        out << (i > 0 ? "," : "") << "{\"name\":" << Quoted(p.name)
-            << ",\"option\":" << Quoted(p.option);
+    nlohmann::ordered_json parameters = nlohmann::ordered_json::array();
+    for (const ParamRow& p : params) {
+        nlohmann::ordered_json row{{"name", p.name}, {"option", p.option}};
         if (p.isSwitch) {
-            out << ",\"type\":\"switch\",\"default\":" << (p.defaultValue != 0 ? "true" : "false");
+            row["type"] = "switch";
+            row["default"] = p.defaultValue != 0;
         } else {
-            out << ",\"type\":\"float\",\"min\":" << Number(p.minimum)
-                << ",\"max\":" << Number(p.maximum) << ",\"default\":" << Number(p.defaultValue);
+            row["type"] = "float";
+            row["min"] = JsonNumber(p.minimum);
+            row["max"] = JsonNumber(p.maximum);
+            row["default"] = JsonNumber(p.defaultValue);
         }
-        out << "}";
+        parameters.push_back(std::move(row));
     }
-    out << "],\"stages\":{";
-    for (std::size_t i = 0; i < stages.size(); ++i)
-        out << (i > 0 ? "," : "") << Quoted(stages[i].key) << ":" << stages[i].frames;
-    out << "},\"latency\":" << total << "}\n";
+    nlohmann::ordered_json latencies = nlohmann::ordered_json::object();
+    for (const LatencyRow& stage : stages)
+        latencies[stage.key] = stage.frames;
+    const nlohmann::ordered_json info{
+        {"rate", rate}, {"parameters", parameters}, {"stages", latencies}, {"latency", total}};
+    out << info.dump() << "\n";
 }
 
 } // namespace

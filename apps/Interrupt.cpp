@@ -1,5 +1,6 @@
 #include "apps/Interrupt.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstring>
 #include <limits.h>
@@ -15,13 +16,37 @@ char protectedPath[PATH_MAX];
 
 constexpr int handledSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
+// The line a second signal prints, made before any signal can come: the handler may
+// only write bytes that are ready.
+struct Reason {
+    int signal = 0;
+    char text[64] = {};
+    std::size_t length = 0;
+};
+Reason reasons[std::size(handledSignals)];
+
+std::string ReasonText(int signal) {
+    return std::string("stopped by ") + strsignal(signal);
+}
+
 extern "C" void OnSignal(int signal) {
     if (pendingSignal == 0) {
         pendingSignal = signal;
         return;
     }
     if (fileProtected != 0) unlink(protectedPath);
+    for (const Reason& reason : reasons) {
+        if (reason.signal == signal && write(STDERR_FILENO, reason.text, reason.length) < 0) break;
+    }
     _exit(ExitCode::signalBase + signal);
+}
+
+sigset_t HandledSet() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (const int signal : handledSignals)
+        sigaddset(&set, signal);
+    return set;
 }
 
 } // namespace
@@ -29,18 +54,23 @@ extern "C" void OnSignal(int signal) {
 namespace Interrupt {
 
 void Install() {
+    for (std::size_t i = 0; i < std::size(handledSignals); ++i) {
+        Reason& reason = reasons[i];
+        reason.signal = handledSignals[i];
+        const std::string line = "sonavel: " + ReasonText(reason.signal) + "\n";
+        reason.length = std::min(line.size(), sizeof reason.text);
+        std::memcpy(reason.text, line.data(), reason.length);
+    }
     struct sigaction action {};
     action.sa_handler = OnSignal;
-    sigemptyset(&action.sa_mask);
+    action.sa_mask = HandledSet();
     for (const int signal : handledSignals)
         sigaction(signal, &action, nullptr);
 }
 
 void CheckPoint() {
     const int signal = pendingSignal;
-    if (signal != 0)
-        throw CliError(ExitCode::signalBase + signal,
-                       std::string("stopped by ") + strsignal(signal));
+    if (signal != 0) throw CliError(ExitCode::signalBase + signal, ReasonText(signal));
 }
 
 void ProtectFile(const std::string& path) {
@@ -51,6 +81,11 @@ void ProtectFile(const std::string& path) {
 
 void ReleaseFile() {
     fileProtected = 0;
+}
+
+void Hold() {
+    const sigset_t set = HandledSet();
+    sigprocmask(SIG_BLOCK, &set, nullptr);
 }
 
 } // namespace Interrupt

@@ -2,7 +2,8 @@
 // SIGINT, SIGTERM and SIGHUP stop a run cleanly: the handler only notes the signal,
 // and the processing loop ends at its next check point, so the temporary output is
 // removed by the normal unwinding. A second signal, for a run that does not reach a
-// check point, removes the protected file itself and ends the process at once.
+// check point, removes the protected file itself, says why on stderr and ends the
+// process at once.
 
 #include <string>
 
@@ -14,5 +15,8 @@ void CheckPoint();
 // The file that a second signal removes; one at a time.
 void ProtectFile(const std::string& path);
 void ReleaseFile();
+// Holds back the signals from here to the end of the process, once the run's own
+// last line has been decided.
+void Hold();
 
 } // namespace Interrupt

@@ -1,13 +1,11 @@
 #pragma once
-// The command line: which command, its files and its options, checked and converted
-// to values. Anything malformed is a CliError with the usage exit code.
+// What each command takes, as values, and the conversions from the text a user types
+// to those values. Anything malformed is a CliError with the usage exit code.
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <variant>
-#include <vector>
 
 #include "apps/SampleFormat.h"
 #include "apps/Settings.h"
@@ -46,18 +44,15 @@ struct InfoOptions {
 
 struct DemoOptions {
     std::string dir = "sonavel-demo";
+    bool force = false;
 };
-
-struct HelpRequest {};
-
-using Command = std::variant<HelpRequest, RestoreOptions, TrainOptions, InfoOptions, DemoOptions>;
-
-// args excludes the program name.
-Command ParseCommandLine(const std::vector<std::string_view>& args);
 
 // "12.5", "1:02.5" or "1:00:02.5" as seconds.
 double ParseTime(std::string_view text);
 // "START-END" or "START-".
 TimeRange ParseTimeRange(std::string_view text);
-
-extern const char* const usageText;
+// A slider's value, 0 to 1; `option` names it in the message.
+float ParseUnit(std::string_view option, std::string_view text);
+// A sample rate for `info`, a whole number of Hz.
+std::uint32_t ParseRate(std::string_view text);
+SampleFormat ParseFormat(std::string_view text);

@@ -1,15 +1,14 @@
 #include "apps/Restorer.h"
 
-#include <cerrno>
 #include <cmath>
-#include <cstring>
-#include <fstream>
-#include <iterator>
+#include <cstdio>
 
 #include "apps/AtomicOutput.h"
 #include "apps/AudioFile.h"
 #include "apps/CliError.h"
 #include "apps/HostPlugin.h"
+#include "apps/NonFinite.h"
+#include "apps/Profile.h"
 #include "apps/Progress.h"
 #include "apps/StreamRunner.h"
 
@@ -21,28 +20,47 @@ std::string Seconds(std::int64_t frames, std::uint32_t rate) {
     return text;
 }
 
+void Warn(const std::string& text) {
+    std::fprintf(stderr, "sonavel: %s\n", text.c_str());
+}
+
+void WarnIfTruncated(const AudioReader& file) {
+    if (file.MissingFrames() == 0) return;
+    Warn(file.Path() + " is truncated: its header announces " +
+         Seconds(file.Frames() + file.MissingFrames(), file.Rate()) + " and it holds " +
+         Seconds(file.Frames(), file.Rate()) + "; what is there is read");
+}
+
 // The frames [first, last) of the file that a range names; all of it without one.
 std::pair<std::int64_t, std::int64_t> FramesOf(const std::optional<TimeRange>& range,
                                                const AudioReader& file) {
     if (!range) return {0, file.Frames()};
-    const auto frame = [&](double seconds) { return std::llround(seconds * file.Rate()); };
-    const std::int64_t first = frame(range->start);
-    const std::int64_t last = range->end ? frame(*range->end) : file.Frames();
-    if (last > file.Frames() || first >= last)
+    // In frames as doubles first, so that a time too large for a frame count is
+    // outside the file like any other.
+    const double length = double(file.Frames());
+    const double first = std::round(range->start * file.Rate());
+    const double last = range->end ? std::round(*range->end * file.Rate()) : length;
+    if (last > length || first >= last)
         throw CliError(ExitCode::usage, "the training range lies outside " + file.Path() +
                                             ", which is " + Seconds(file.Frames(), file.Rate()) +
                                             " long");
-    return {first, last};
+    return {std::int64_t(first), std::int64_t(last)};
 }
 
 // Learns the noise from a range of `source`, a file of the same shape as the audio to
-// be restored.
+// be restored. Non-finite samples in it are reported unless the restoring pass will
+// report them for the whole file.
 void TrainFrom(StreamRunner& runner, AudioReader& source, const std::optional<TimeRange>& range,
-               bool quiet) {
+               bool quiet, bool reportNonFinite) {
     const auto [first, last] = FramesOf(range, source);
     source.Seek(first);
     Progress progress("training", last - first, quiet);
-    if (runner.Train(source, last - first, progress)) return;
+    NonFiniteCounter counted(source, source.Channels(), source.Rate(), first);
+    FiniteFramesOnly finite(counted, source.Channels(), last - first, runner.BufferFrames());
+    const bool learnt = runner.Train(finite, last - first, progress);
+    const auto report = counted.Report(source.Path(), "left out of the training");
+    if (report && reportNonFinite) Warn(*report);
+    if (learnt) return;
     throw CliError(range ? ExitCode::usage : ExitCode::input,
                    "the training audio (" + Seconds(last - first, source.Rate()) +
                        ") is too short to learn the noise from; give it a second or more");
@@ -55,30 +73,18 @@ void ExpectSameShape(const AudioReader& training, const AudioReader& input) {
                                         " Hz, " + std::to_string(input.Channels()) + " channels)");
 }
 
-void LoadProfile(HostPlugin& plugin, const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) throw CliError(ExitCode::input, path + ": " + std::strerror(errno));
-    const std::vector<std::uint8_t> state{std::istreambuf_iterator<char>(file),
-                                          std::istreambuf_iterator<char>()};
-    if (!plugin.LoadState(state, true))
-        throw CliError(ExitCode::input, path + " is not a Sonavel profile (" +
-                                            std::to_string(plugin.StateSize()) +
-                                            "-byte settings block)");
-    // A profile saved while learning has "Train" on; restoring never learns.
-    BoolParamRef(plugin, ParamName::train).Set(false);
-}
-
 void TrainForRestore(const RestoreOptions& options, const AudioReader& input,
                      StreamRunner& runner) {
     AudioReader training(options.trainFile.value_or(options.input));
     ExpectSameShape(training, input);
-    TrainFrom(runner, training, options.trainRange, options.quiet);
+    TrainFrom(runner, training, options.trainRange, options.quiet, options.trainFile.has_value());
 }
 
 } // namespace
 
 void RunRestore(const RestoreOptions& options) {
     AudioReader input(options.input);
+    WarnIfTruncated(input);
     const int format = ChooseOutputFormat(options.output, input.Format(), options.format,
                                           input.Channels(), input.Rate());
     HostPlugin plugin;
@@ -88,22 +94,24 @@ void RunRestore(const RestoreOptions& options) {
     StreamRunner runner(plugin, input.Channels(), input.Rate());
     if (options.trainRange || options.trainFile) TrainForRestore(options, input, runner);
     AudioWriter writer(output, format, input.Channels(), input.Rate());
+    NonFiniteCounter counted(input, input.Channels(), input.Rate());
     {
         Progress progress("restoring", input.Frames(), options.quiet);
-        runner.Restore(input, writer, progress);
+        runner.Restore(counted, writer, progress);
     }
     writer.Close();
     output.Commit();
+    if (const auto report = counted.Report(input.Path(), "treated as dropouts")) Warn(*report);
 }
 
 void RunTrain(const TrainOptions& options) {
     AudioReader input(options.input);
+    WarnIfTruncated(input);
     HostPlugin plugin;
     ApplySettings(options.settings, plugin);
     AtomicOutput output(options.profile, options.force, options.input);
     StreamRunner runner(plugin, input.Channels(), input.Rate());
-    TrainFrom(runner, input, options.range, options.quiet);
-    const std::vector<std::uint8_t> state = plugin.SaveState();
-    output.WriteAll(state.data(), state.size());
+    TrainFrom(runner, input, options.range, options.quiet, true);
+    SaveProfile(plugin, output);
     output.Commit();
 }

@@ -38,6 +38,7 @@ struct SliderOption {
     std::string_view option;
     const char* param;
     std::optional<float> Settings::*field;
+    const char* help;
 };
 
 // A switch: the option alone sets the parameter to `value`.
@@ -46,20 +47,27 @@ struct SwitchOption {
     const char* param;
     bool value;
     std::optional<bool> Settings::*field;
+    const char* help;
 };
 
 inline constexpr std::array<SliderOption, 3> sliderOptions{{
-    {"--amount", ParamName::reductionAmount, &Settings::amount},
-    {"--sensitivity", ParamName::reductionSensitivity, &Settings::sensitivity},
-    {"--declick-sensitivity", ParamName::declickSensitivity, &Settings::declickSensitivity},
+    {"--amount", ParamName::reductionAmount, &Settings::amount,
+     "noise reduction amount, 0 to 1 (default 0.5)"},
+    {"--sensitivity", ParamName::reductionSensitivity, &Settings::sensitivity,
+     "noise reduction sensitivity, 0 to 1 (default 0.5)"},
+    {"--declick-sensitivity", ParamName::declickSensitivity, &Settings::declickSensitivity,
+     "click detection sensitivity, 0 to 1 (default 0.5)"},
 }};
 
 inline constexpr std::array<SwitchOption, 5> switchOptions{{
-    {"--no-denoise", ParamName::enableReduction, false, &Settings::denoise},
-    {"--no-declick", ParamName::enableDeclicking, false, &Settings::declick},
-    {"--no-declip", ParamName::enableDeclipping, false, &Settings::declip},
-    {"--noise-only", ParamName::keepOnlyNoise, true, &Settings::noiseOnly},
-    {"--mono", ParamName::processAsMono, true, &Settings::mono},
+    {"--no-denoise", ParamName::enableReduction, false, &Settings::denoise,
+     "switch noise reduction off"},
+    {"--no-declick", ParamName::enableDeclicking, false, &Settings::declick,
+     "switch declicking off"},
+    {"--no-declip", ParamName::enableDeclipping, false, &Settings::declip, "switch declipping off"},
+    {"--noise-only", ParamName::keepOnlyNoise, true, &Settings::noiseOnly,
+     "output only what the stages removed"},
+    {"--mono", ParamName::processAsMono, true, &Settings::mono, "process stereo as mono"},
 }};
 
 // Writes every choice that is set into the plug-in's parameters.

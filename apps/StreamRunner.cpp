@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "apps/Continuation.h"
 #include "apps/HostPlugin.h"
 #include "apps/Interrupt.h"
 #include "apps/Progress.h"
 #include "apps/Settings.h"
+#include "core/TransformBase.h"
 
 namespace {
 
@@ -37,32 +39,42 @@ int StreamRunner::ProcessBuffer(int frames, std::int64_t position) {
 
 void StreamRunner::Restore(FrameSource& source, FrameSink& sink, Progress& progress) {
     Begin();
+    Continuation continuation(stereo ? 2 : 1, bufferFrames);
     std::int64_t taken = 0;
     std::int64_t written = 0;
     while (true) {
         Interrupt::CheckPoint();
         const int frames = source.Read(bufferFrames, inLeft.data(), Right(inRight));
         if (frames == 0) break;
+        continuation.Remember(frames, inLeft.data(), Right(inRight));
         const int produced = ProcessBuffer(frames, taken);
         sink.Write(produced, outLeft.data(), Right(outRight));
         taken += frames;
         written += produced;
         progress.Advance(frames);
     }
-    WriteTail(sink, written, taken);
+    WriteEnd(continuation, sink, taken, written);
     plugin.StopStreaming();
 }
 
-// The tail continues the stream past its end with silence in. When the stream was
-// shorter than the latency, its own frames are the last ones of the tail.
-void StreamRunner::WriteTail(FrameSink& sink, std::int64_t written, std::int64_t total) {
-    std::vector<float> tailLeft;
-    std::vector<float> tailRight;
-    const int tail = plugin.FlushTail(tailLeft, stereo ? &tailRight : nullptr);
-    const std::int64_t missing = total - written;
-    if (missing > tail) throw std::logic_error("the plug-in flushed fewer frames than it held");
-    const std::size_t skip = std::size_t(tail - missing);
-    sink.Write(int(missing), tailLeft.data() + skip, stereo ? tailRight.data() + skip : nullptr);
+// The frames still held back come out as the stream goes on past its end. A host's
+// stream would go on with silence; a file's signal goes on as its continuation, so that
+// its last frames are treated as they would be in the middle of the signal. What the
+// continuation itself becomes is not written.
+void StreamRunner::WriteEnd(Continuation& continuation, FrameSink& sink, std::int64_t taken,
+                            std::int64_t written) {
+    std::int64_t fed = taken;
+    while (written < taken) {
+        Interrupt::CheckPoint();
+        if (fed - taken > std::int64_t(plugin.Engine().Latency()) + bufferFrames)
+            throw std::logic_error("the plug-in held back more frames than its latency");
+        continuation.Continue(bufferFrames, inLeft.data(), Right(inRight));
+        const int produced = ProcessBuffer(bufferFrames, fed);
+        const int kept = int(std::min<std::int64_t>(produced, taken - written));
+        sink.Write(kept, outLeft.data(), Right(outRight));
+        fed += bufferFrames;
+        written += kept;
+    }
 }
 
 bool StreamRunner::Train(FrameSource& source, std::int64_t frames, Progress& progress) {

@@ -1,14 +1,16 @@
 #pragma once
-// Drives the plug-in over a stream exactly as a host does: channels, StartStreaming,
-// buffers of a host's size each stamped with its time (time 0 resets the stages),
-// Process, FlushTail at the end, StopStreaming. Memory does not grow with the length
-// of the stream.
+// Drives the plug-in over a stream as a host does: channels, StartStreaming, buffers of
+// a host's size each stamped with its time (time 0 resets the stages), Process,
+// StopStreaming. Where a host would flush the tail with silence, a file's end is
+// followed by the continuation of its signal. Memory does not grow with the length of
+// the stream.
 
 #include <cstdint>
 #include <vector>
 
 #include "apps/Frames.h"
 
+class Continuation;
 class HostPlugin;
 class Progress;
 
@@ -16,9 +18,13 @@ class StreamRunner {
 public:
     StreamRunner(HostPlugin& plugin, int channels, std::uint32_t rate);
 
+    // The frames of one host buffer.
+    int BufferFrames() const { return bufferFrames; }
+
     // Passes the whole source through the plug-in. The sink receives exactly as many
     // frames as the source gave, aligned with them: the plug-in's delay is hidden by
-    // its own compensation, and the end of the stream comes from its flushed tail.
+    // its own compensation, and the frames it holds back at the end come out as the
+    // continuation of the signal is fed after them.
     void Restore(FrameSource& source, FrameSink& sink, Progress& progress);
 
     // Learns the noise profile from up to `frames` frames of the source, as a user does
@@ -33,8 +39,9 @@ private:
     // frames produced into the output buffers.
     int ProcessBuffer(int frames, std::int64_t position);
     float* Right(std::vector<float>& buffer) { return stereo ? buffer.data() : nullptr; }
-    // Writes the frames still held back so that the sink's total reaches `total`.
-    void WriteTail(FrameSink& sink, std::int64_t written, std::int64_t total);
+    // Feeds the continuation until the sink has all `taken` frames.
+    void WriteEnd(Continuation& continuation, FrameSink& sink, std::int64_t taken,
+                  std::int64_t written);
 
     HostPlugin& plugin;
     bool stereo;

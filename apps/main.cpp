@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "apps/CliError.h"
+#include "apps/CommandLine.h"
 #include "apps/Demo.h"
 #include "apps/Info.h"
 #include "apps/Interrupt.h"
-#include "apps/Options.h"
 #include "apps/Restorer.h"
 
 namespace {
@@ -21,7 +21,7 @@ template <class... Ts> struct Overloaded : Ts... { using Ts::operator()...; };
 
 void Run(const Command& command) {
     std::visit(Overloaded{
-                   [](const HelpRequest&) { std::cout << usageText; },
+                   [](const HelpRequest& help) { std::cout << help.text; },
                    [](const RestoreOptions& options) { RunRestore(options); },
                    [](const TrainOptions& options) { RunTrain(options); },
                    [](const InfoOptions& options) { PrintInfo(options, std::cout); },
@@ -31,6 +31,8 @@ void Run(const Command& command) {
 }
 
 int Fail(int code, const char* reason) {
+    // A signal from now on would only repeat or contradict this line.
+    Interrupt::Hold();
     std::fprintf(stderr, "sonavel: %s\n", reason);
     return code;
 }

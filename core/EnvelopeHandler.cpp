@@ -40,6 +40,13 @@ struct BlockSpan {
     int zipper;
 };
 
+// A segment shorter than one sample is skipped in the block it falls in, as if it were
+// not there: no entries, and the value held after it is the one before it. Later blocks
+// find it in the past and hold its end value.
+bool ShorterThanASample(const EnvelopeSegment& segment, const BlockSpan& block) {
+    return Samples(segment.endTime - segment.startTime, block.rate) == 0;
+}
+
 // Sub-block entries a segment covers, first to last inclusive. A segment that ends
 // at the block's first sample covers entry 0 alone.
 struct EntryRange {
@@ -146,16 +153,10 @@ bool RenderCurves(const Envelope& envelope, const BlockSpan& block, std::vector<
         return false;
     }
     std::optional<std::int64_t> previousLast;
-    bool lastSkipped = false;
     for (std::size_t i = begin; i < end; ++i) {
         const EnvelopeSegment& segment = envelope[i];
         const std::int64_t length = Samples(segment.endTime - segment.startTime, block.rate);
-        // Shorter than a sample: no entries of its own, but its end value holds after it.
-        lastSkipped = length == 0;
-        if (lastSkipped) {
-            held = segment.endValue;
-            continue;
-        }
+        if (ShorterThanASample(segment, block)) continue;
         const EntryRange range = EntriesOf(segment, block);
         FillBefore(buffer, previousLast, range.first, held);
         WriteCurve(segment, length, range, block, buffer);
@@ -164,8 +165,6 @@ bool RenderCurves(const Envelope& envelope, const BlockSpan& block, std::vector<
     }
     if (!previousLast) {
         Fill(buffer, 0, entries, held);
-    } else if (lastSkipped) {
-        Fill(buffer, *previousLast + 1, entries, held);
     } else {
         // The rest of the block keeps the last sampled value; the end value follows
         // with the next block.
@@ -192,15 +191,22 @@ bool RenderSteps(const Envelope& envelope, const BlockSpan& block, Buffer& buffe
         return false;
     }
     std::optional<std::int64_t> previousLast;
+    std::int64_t lastEnd = 0;
     for (std::size_t i = begin; i < end; ++i) {
         const EnvelopeSegment& segment = envelope[i];
+        if (ShorterThanASample(segment, block)) continue;
         const EntryRange range = EntriesOf(segment, block);
         FillBefore(buffer, previousLast, range.first, held);
         Fill(buffer, range.first, range.last + 1, segment.*startOf);
         previousLast = range.last;
+        lastEnd = segment.endTime;
         held = segment.*endOf;
     }
-    if (envelope[end - 1].endTime < block.end) Fill(buffer, *previousLast, entries, held);
+    if (!previousLast) {
+        Fill(buffer, 0, entries, held);
+    } else if (lastEnd < block.end) {
+        Fill(buffer, *previousLast, entries, held);
+    }
     return true;
 }
 

@@ -100,7 +100,9 @@ public:
     // reported through OnParameterChanged.
     void ApplyState(const std::vector<std::uint8_t>& state, bool silent);
     // ApplyState, then tells an attached editor that a state was loaded and the state
-    // changed. False, with nothing changed, for a block of another format or size.
+    // changed. False, with nothing changed, for a block shorter than a header or whose
+    // header is not this build's; a right header on a block of the wrong length is
+    // accepted and changes nothing.
     bool LoadState(const std::vector<std::uint8_t>& state, bool silent);
 
     // Forwarded to the engine; a component reports that its activity or its latency

@@ -194,10 +194,11 @@ void Plugin::ApplyState(const std::vector<std::uint8_t>& state, bool silent) {
         component->AfterLoadState();
 }
 
-// A block whose header matches but whose length does not is refused too: applying it
-// would change nothing, and the caller should learn that.
+// Only a block too short for a header or with a foreign header is refused. One whose
+// header matches but whose length does not is handed on and changes nothing, yet the
+// editor hears of a load, as it does for any block of this plug-in.
 bool Plugin::LoadState(const std::vector<std::uint8_t>& state, bool silent) {
-    if (!IsOwnState(state, stateSize)) return false;
+    if (state.size() < headerSize || !HeaderMatches(state.data(), stateSize)) return false;
     ApplyState(state, silent);
     NotifyEditor(EditorNotification::StateLoaded);
     NotifyEditor(EditorNotification::StateChanged);

@@ -1,8 +1,11 @@
 #include "core/Restoration.h"
 
-#include "core/Plugin.h"
-
 #include <cassert>
+#include <cmath>
+
+#include "core/Plugin.h"
+#include "core/TransformBase.h"
+#include "dsp/LittleEndian.h"
 
 namespace DSP::Restoration {
 
@@ -51,6 +54,13 @@ bool HoldsCustomState(const std::vector<std::uint8_t>& bytes, std::size_t offset
     return offset < bytes.size() && bytes.size() - offset == Restoration::customStateSize;
 }
 
+bool LevelsAreFinite(const std::vector<std::uint8_t>& bytes, std::size_t offset) {
+    for (std::size_t at = offset; at < bytes.size(); at += sizeof(float)) {
+        if (!std::isfinite(LittleEndian::GetFloat(bytes.data() + at))) return false;
+    }
+    return true;
+}
+
 } // namespace
 
 // The reduction defaults go through the same mapping as any later value, so that 0.5
@@ -67,14 +77,14 @@ Restoration::Restoration(Plugin& owner)
     SetFormat(blockSize, 2, 2);
 }
 
-// The block size is read before `lock` is taken: it takes the component lock. The engine
-// does not tell its components the channel configuration, so the stages are prepared
-// for the channels of the latest block; a block of another count sets them up again.
+// The block size is read before `lock` is taken: it takes the component lock. A block of
+// another channel count than the plug-in's sets the stages up again.
 void Restoration::SetSampleRate(std::uint32_t rate) {
     const int frames = int(GetBlockSize());
+    const int channels = int(Owner().Engine().ProcessingChannels());
     LockHolder hold(lock);
     sampleRate = int(rate);
-    chain.Setup(blockChannels, sampleRate, frames);
+    chain.Setup(channels, sampleRate, frames);
 }
 
 void Restoration::ResetProcessing() {
@@ -94,7 +104,6 @@ int Restoration::Process(int frames, float* channel0, float* channel1) {
     assert(frames <= int(blockSize));
     LockHolder hold(lock);
     const int channels = channel1 != nullptr ? 2 : 1;
-    blockChannels = channels;
     float* const block[] = {channel0, channel1};
     chain.Process(block, channels, frames, Switches());
     return frames;
@@ -142,16 +151,18 @@ void Restoration::SetTraining(bool value) {
     }
 }
 
-// Under `lock`, unlike the other readers: a profile must never be saved while a load or
-// the end of a learning pass is writing it.
+// Without `lock`, like the other readers, so that a save never waits for a block: saves
+// run under the plug-in's state lock, which keeps loads out. A host that ends a learning
+// pass while it saves may save either profile.
 void Restoration::SaveCustomState(std::vector<std::uint8_t>& bytes, std::size_t offset) const {
     if (!HoldsCustomState(bytes, offset)) return;
-    LockHolder hold(lock);
     chain.SaveProfile(bytes.data() + offset);
 }
 
+// A profile that holds a non-finite level cannot come from learning; it is ignored like
+// one of the wrong size, since its curves would turn every block into NaN.
 void Restoration::LoadCustomState(const std::vector<std::uint8_t>& bytes, std::size_t offset) {
-    if (!HoldsCustomState(bytes, offset)) return;
+    if (!HoldsCustomState(bytes, offset) || !LevelsAreFinite(bytes, offset)) return;
     LockHolder hold(lock);
     chain.LoadProfile(bytes.data() + offset);
 }

@@ -40,8 +40,8 @@ public:
 
     explicit Restoration(Plugin& owner);
 
-    // Sets the stages up for the rate, the component's block size and the channel count
-    // of the latest block (two before the first).
+    // Sets the stages up for the rate, the component's block size and the plug-in's
+    // channel count (one while it processes as mono).
     void SetSampleRate(std::uint32_t rate) override;
     bool IsActive() const override { return true; }
     std::uint32_t GetCustomStateSize() const override { return customStateSize; }
@@ -94,7 +94,6 @@ private:
     mutable NamedLock lock;
     // Guarded by `lock`.
     int sampleRate = 44100;
-    int blockChannels = 2;
     std::atomic<bool> bypass{false};
     std::atomic<bool> keepOnlyNoise{false};
     std::atomic<bool> reductionEnabled{true};

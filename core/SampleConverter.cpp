@@ -1,5 +1,6 @@
 #include "core/SampleConverter.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "primitives/Vec.h"
@@ -38,6 +39,41 @@ std::int64_t ScaleToInteger(float x, std::uint32_t width) {
     return std::int64_t(v);
 }
 
+// Wider than 8 bytes: the 8 most significant bytes carry every bit a float can hold.
+void DecodeWideIntegers(int count, const std::uint8_t* bytes, std::uint32_t width, float* out) {
+    for (int i = 0; i < count; ++i) {
+        const std::uint8_t* top = bytes + std::size_t(i) * width + (width - widestInteger);
+        out[i] = float(std::ldexp(double(ReadInteger(top, widestInteger)), -63));
+    }
+}
+
+// x · 2^(8 width − 1), truncated toward zero and saturated, as `width` little-endian
+// two's-complement bytes. The magnitude is the float's 24-bit mantissa moved into place
+// bit by bit; a negative value is then complemented.
+void EncodeWideInteger(float x, std::uint32_t width, std::uint8_t* bytes) {
+    std::fill(bytes, bytes + width, std::uint8_t(0));
+    if (std::isnan(x) || x == 0.0f) return;
+    if (x >= 1.0f || x <= -1.0f) {
+        std::fill(bytes, bytes + width, std::uint8_t(x > 0.0f ? 0xFF : 0x00));
+        bytes[width - 1] = x > 0.0f ? 0x7F : 0x80;
+        return;
+    }
+    int exponent = 0;
+    const auto mantissa = std::uint32_t(std::ldexp(std::frexp(std::fabs(x), &exponent), 24));
+    const long shift = long(exponent) - 24 + long(8 * width - 1);
+    for (int bit = 0; bit < 24; ++bit) {
+        const long at = shift + bit;
+        if (at >= 0 && (mantissa >> bit & 1u) != 0) bytes[at / 8] |= std::uint8_t(1u << (at % 8));
+    }
+    if (x > 0.0f) return;
+    unsigned carry = 1;
+    for (std::uint32_t b = 0; b < width; ++b) {
+        const unsigned sum = unsigned(std::uint8_t(~bytes[b])) + carry;
+        bytes[b] = std::uint8_t(sum);
+        carry = sum >> 8;
+    }
+}
+
 void DecodeIntegers(int count, const std::uint8_t* bytes, std::uint32_t width, float* out) {
     const double scale = std::ldexp(1.0, -int(8 * width - 1));
     for (int i = 0; i < count; ++i)
@@ -45,6 +81,11 @@ void DecodeIntegers(int count, const std::uint8_t* bytes, std::uint32_t width, f
 }
 
 void EncodeIntegers(int count, const float* in, std::uint32_t width, std::uint8_t* bytes) {
+    if (width > widestInteger) {
+        for (int i = 0; i < count; ++i)
+            EncodeWideInteger(in[i], width, bytes + std::size_t(i) * width);
+        return;
+    }
     for (int i = 0; i < count; ++i)
         WriteInteger(ScaleToInteger(in[i], width), width, bytes + std::size_t(i) * width);
 }
@@ -71,7 +112,7 @@ std::optional<SampleConverter> SampleConverter::Create(std::uint16_t formatTag,
         if (width == 8) return SampleConverter(Encoding::Float64, width, channels);
         return std::nullopt;
     }
-    if (formatTag != pcmFormat || width == 0 || width > widestInteger) return std::nullopt;
+    if (formatTag != pcmFormat || width == 0) return std::nullopt;
     switch (width) {
     case 1:
         return SampleConverter(Encoding::UInt8, width, channels);
@@ -119,6 +160,7 @@ void SampleConverter::Decode(int count, const std::uint8_t* bytes, float* out) {
         return VecConvertS32ToFloat(count, samples, out, 31);
     }
     case Encoding::IntN:
+        if (width > widestInteger) return DecodeWideIntegers(count, bytes, width, out);
         return DecodeIntegers(count, bytes, width, out);
     case Encoding::Float32:
         return VecCopyBytes(count * 4, bytes, out);

@@ -14,7 +14,7 @@ public:
     static constexpr std::uint16_t floatFormat = 3;
 
     // Empty when the format cannot be converted: another tag, not one or two channels,
-    // a float width other than 4 or 8 bytes, or an integer wider than 8 bytes.
+    // a float width other than 4 or 8 bytes, or an integer of 0 bits.
     static std::optional<SampleConverter>
     Create(std::uint16_t formatTag, std::uint16_t bitsPerSample, std::uint16_t channels);
 

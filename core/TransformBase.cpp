@@ -88,6 +88,9 @@ bool TransformBase::ShortCircuited(int frames, const float* inL, const float* in
             VecZero(frames, outR);
             return true;
         }
+        // Realtime: the block is processed even when the plug-in-wide bypass is on, so
+        // that a preset change is heard as it happens.
+        return false;
     }
     // An automated bypass is followed sub-block by sub-block further on.
     if (global->GetBypass() && !global->Envelopes().HasBoolEnvelope(Global::bypassParam, true)) {
@@ -327,6 +330,10 @@ int TransformBase::FlushTail(std::vector<float>& outL, std::vector<float>* outR)
 
 std::int64_t TransformBase::CompensateTime(std::int64_t time) const {
     return time - std::int64_t(discarded) * timeUnitsPerSecond / std::int64_t(sampleRate);
+}
+
+std::uint32_t TransformBase::ProcessingChannels() const {
+    return inputChannels < 2 || global->GetProcessAsMono() ? 1 : 2;
 }
 
 bool TransformBase::SetChannels(std::uint32_t inputs, std::uint32_t outputs) {

@@ -54,6 +54,9 @@ public:
 
     // True when the pair differs from the one stored, which it then replaces.
     bool SetChannels(std::uint32_t inputs, std::uint32_t outputs);
+    // The channels the components process: one for mono input or while "Process As Mono"
+    // is on, else two.
+    std::uint32_t ProcessingChannels() const;
     // The automation timeline of the next block.
     void SetBlockTime(std::int64_t time) { blockTime = time; }
 

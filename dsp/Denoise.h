@@ -14,6 +14,8 @@
 #include "primitives/RealFFT.h"
 
 #include <array>
+#include <cstdint>
+#include <limits>
 #include <vector>
 
 class Denoise : public DSP::AudioProcessor {
@@ -57,6 +59,10 @@ public:
     void StartTraining();
     // Accumulates the amplitude spectrum of a block of noise; leaves the audio alone.
     void TrainBlock(const float* const* input, int frames);
+    // Frames from ... to (inclusive) of the training input, counted from the first frame
+    // of the next TrainBlock, held dropouts: no spectral frame that overlaps them counts.
+    // Later calls widen the excluded stretch to cover both.
+    void ExcludeFromTraining(int from, int to);
     // Turns the accumulated spectra into the profile; a pass of fewer than 8 spectral
     // frames leaves the old profile in place.
     void FinishTraining();
@@ -88,6 +94,14 @@ public:
     DSP::DataTail trainingInput;
     DSP::DataTail trainingSum;
     int trainingFrames = 0;
+    // Spectral frames left out for dropouts, and the stretch of the training input, in
+    // frames since StartTraining, that they overlap.
+    int excludedFrames = 0;
+    std::int64_t trainingPosition = 0;
+    // An excluded stretch that lies before every frame.
+    static constexpr std::int64_t noExclusion = std::numeric_limits<std::int64_t>::min() / 2;
+    std::int64_t excludedFrom = noExclusion;
+    std::int64_t excludedTo = noExclusion;
 
 private:
     const std::vector<float>& ProfileRow(int channel) const;
@@ -106,7 +120,8 @@ private:
     void EnsureKernels(int maxHalf);
     void LimitAndRelease(int channel);
     void ApplyGain(int channel);
-    void AccumulateAmplitudes(const float* data, int frames, float* sum);
+    bool OverlapsExclusion(std::int64_t frameStart) const;
+    void AccumulateAmplitudes(const float* data, std::int64_t firstStart, int frames, float* sum);
 
     float sensitivityDb = 0.0f;
     float reductionDb = 15.0f;

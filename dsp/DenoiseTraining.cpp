@@ -45,6 +45,27 @@ void Denoise::StartTraining() {
     trainingInput.Reset();
     trainingSum.Reset();
     trainingFrames = 0;
+    excludedFrames = 0;
+    trainingPosition = 0;
+    excludedFrom = noExclusion;
+    excludedTo = noExclusion;
+}
+
+void Denoise::ExcludeFromTraining(int from, int to) {
+    const std::int64_t first = trainingPosition + from;
+    const std::int64_t last = trainingPosition + to;
+    // A stretch that every frame still to come starts after is replaced, not widened.
+    if (excludedTo < trainingPosition - frameSize) {
+        excludedFrom = first;
+        excludedTo = last;
+        return;
+    }
+    excludedFrom = std::min(excludedFrom, first);
+    excludedTo = std::max(excludedTo, last);
+}
+
+bool Denoise::OverlapsExclusion(std::int64_t frameStart) const {
+    return frameStart <= excludedTo && frameStart + frameSize > excludedFrom;
 }
 
 void Denoise::TrainBlock(const float* const* input, int frames) {
@@ -56,20 +77,27 @@ void Denoise::TrainBlock(const float* const* input, int frames) {
                           : trainingFrames + newFrames - skippedTrainingFrames;
     if (count > 0) {
         const int span = (count - 1) * trainingHop + frameSize;
+        const std::int64_t firstStart = trainingPosition + frames - span;
         for (int c = 0; c < channelCount; ++c) {
             const float* newest = trainingInput.buffers[c] + trainingInput.fillCount - span;
-            AccumulateAmplitudes(newest, count, trainingSum.buffers[c]);
+            AccumulateAmplitudes(newest, firstStart, count, trainingSum.buffers[c]);
         }
+        for (int f = 0; f < count; ++f)
+            excludedFrames += OverlapsExclusion(firstStart + f * trainingHop) ? 1 : 0;
     }
     trainingFrames += newFrames;
+    trainingPosition += frames;
     trainingInput.AdvanceKeepingTail(frames);
 }
 
-// Adds the one-sided amplitude spectra of `frames` frames starting every N/8 samples.
-void Denoise::AccumulateAmplitudes(const float* data, int frames, float* sum) {
+// Adds the one-sided amplitude spectra of `frames` frames starting every N/8 samples,
+// the first at firstStart of the training input, except those that overlap dropouts.
+void Denoise::AccumulateAmplitudes(const float* data, std::int64_t firstStart, int frames,
+                                   float* sum) {
     const int N = frameSize;
     const float* spectrum = trainingSpectrum.data();
     for (int f = 0; f < frames; ++f) {
+        if (OverlapsExclusion(firstStart + f * (N / 8))) continue;
         VecMul(N, data + f * (N / 8), trainingWindow.data(), trainingFrame.data());
         trainingFft.Forward(trainingFrame.data(), trainingSpectrum.data());
         sum[0] += std::fabs(spectrum[0]);
@@ -81,7 +109,7 @@ void Denoise::AccumulateAmplitudes(const float* data, int frames, float* sum) {
 }
 
 void Denoise::FinishTraining() {
-    const int measured = trainingFrames - skippedTrainingFrames;
+    const int measured = trainingFrames - skippedTrainingFrames - excludedFrames;
     if (measured < 1) return;
     for (int c = 0; c < std::min<int>(channelCount, noiseProfile.size()); ++c) {
         for (int k = 0; k < binCount; ++k) {

@@ -43,8 +43,9 @@ int RestorationChain::SignalLatency(const ChainSwitches& on) const {
 
 void RestorationChain::Process(float* const* block, int channels, int frames,
                                const ChainSwitches& on) {
+    const Dropouts dropouts = GuardInput(block, channels, frames);
     if (on.keepOnlyNoise) FeedDryLine(block, channels, frames, SignalLatency(on));
-    RunStages(block, channels, frames, on);
+    RunStages(block, channels, frames, on, dropouts);
     if (on.keepOnlyNoise) SubtractDryLine(block, channels, frames);
 }
 
@@ -73,7 +74,7 @@ void RestorationChain::Prepare(AudioProcessor& stage, int channels, int frames) 
 }
 
 void RestorationChain::RunStages(float* const* block, int channels, int frames,
-                                 const ChainSwitches& on) {
+                                 const ChainSwitches& on, const Dropouts& dropouts) {
     if (on.declip) {
         Prepare(declip, channels, frames);
         declip.outputGainDb = on.keepOnlyNoise ? 0.0f : declipHeadroomDb;
@@ -85,11 +86,19 @@ void RestorationChain::RunStages(float* const* block, int channels, int frames,
     }
     if (on.training) {
         Prepare(denoiseStreamer, channels, frames);
+        ExcludeFromTraining(dropouts, on);
         denoise.TrainBlock(block, frames);
     } else if (on.reduction) {
         Prepare(*reducer, channels, frames);
         reducer->Process(block, frames, nullptr);
     }
+}
+
+// The dropouts of this block reach the learning after the delay of the stages before it.
+void RestorationChain::ExcludeFromTraining(const Dropouts& dropouts, const ChainSwitches& on) {
+    if (dropouts.count == 0) return;
+    const int delay = (on.declip ? declip.latency : 0) + (on.declick ? declick.latency : 0);
+    denoise.ExcludeFromTraining(dropouts.firstFrame + delay, dropouts.lastFrame + delay);
 }
 
 // What is left is the processed signal minus the input it came from: the negative of

@@ -21,6 +21,7 @@
 #include "dsp/Declick.h"
 #include "dsp/Declip.h"
 #include "dsp/Denoise.h"
+#include "dsp/InputGuard.h"
 #include "dsp/LookAheadStreamer.h"
 
 namespace DSP::Restoration {
@@ -56,7 +57,8 @@ public:
     bool UsesBuiltInReducer() const { return reducer == &denoiseStreamer; }
 
     // The chain in place on `channels` planar buffers of `frames` frames (at most the
-    // set-up block length). A block of another channel count sets the stages up again,
+    // set-up block length). Non-finite and huge samples are first made safe (InputGuard);
+    // frames that held a non-finite one are not learnt. A block of another channel count sets the stages up again,
     // which allocates: only a mono/stereo switch does that.
     // Real-time: allocates nothing, takes no lock.
     void Process(float* const* block, int channels, int frames, const ChainSwitches& on);
@@ -87,7 +89,9 @@ public:
 
 private:
     void FeedDryLine(float* const* block, int channels, int frames, int delay);
-    void RunStages(float* const* block, int channels, int frames, const ChainSwitches& on);
+    void RunStages(float* const* block, int channels, int frames, const ChainSwitches& on,
+                   const Dropouts& dropouts);
+    void ExcludeFromTraining(const Dropouts& dropouts, const ChainSwitches& on);
     void SubtractDryLine(float* const* block, int channels, int frames);
     void Prepare(AudioProcessor& stage, int channels, int frames);
 

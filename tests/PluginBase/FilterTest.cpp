@@ -59,8 +59,10 @@ public:
 } // namespace
 
 TEST(Formats, AcceptedTypesConnectAndTheOutputOffersExactlyTheInputType) {
-    for (const CMediaType& type : {pcm16, AudioType(WAVE_FORMAT_PCM, 1, 44100, 24), float32,
-                                   AudioType(WAVE_FORMAT_IEEE_FLOAT, 1, 96000, 64)}) {
+    for (const CMediaType& type :
+         {pcm16, AudioType(WAVE_FORMAT_PCM, 1, 44100, 24), float32,
+          AudioType(WAVE_FORMAT_IEEE_FLOAT, 1, 96000, 64), AudioType(WAVE_FORMAT_PCM, 2, 48000, 72),
+          AudioType(WAVE_FORMAT_PCM, 1, 44100, 96)}) {
         FilterGraph graph;
         ASSERT_EQ(graph.Connect(type), S_OK);
         EXPECT_TRUE(graph.sink->pin.CurrentMediaType() == type);
@@ -82,6 +84,8 @@ TEST(Formats, OtherChannelCountsRatesWidthsAndCompressionAreRefused) {
         EXPECT_EQ(filter->CheckInputType(&type), E_INVALIDARG);
     const CMediaType otherRate = AudioType(WAVE_FORMAT_PCM, 2, 48000, 16);
     EXPECT_EQ(filter->CheckTransform(&pcm16, &otherRate), E_INVALIDARG);
+    const CMediaType noBits = AudioType(WAVE_FORMAT_PCM, 2, 44100, 0);
+    EXPECT_EQ(filter->SetMediaType(PINDIR_INPUT, &noBits), E_FAIL);
 }
 
 TEST(Formats, ANewInputFormatTheSinkTakesAsksTheGraphToReconnectTheOutput) {

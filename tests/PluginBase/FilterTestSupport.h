@@ -60,7 +60,7 @@ public:
         if (FAILED(hr)) return hr;
         BYTE* data = nullptr;
         sample->GetPointer(&data);
-        std::memcpy(data, bytes.data(), bytes.size());
+        if (!bytes.empty()) std::memcpy(data, bytes.data(), bytes.size());
         sample->SetActualDataLength(LONG(bytes.size()));
         if (stamp.start) sample->SetTime(&*stamp.start, nullptr);
         sample->SetSyncPoint(stamp.syncPoint);
@@ -95,7 +95,7 @@ public:
     STDMETHODIMP Read(void* into, ULONG size, ULONG* read) override {
         ++reads;
         *read = ULONG(std::min<std::size_t>(size, bytes.size() - position));
-        std::memcpy(into, bytes.data() + position, *read);
+        if (*read != 0) std::memcpy(into, bytes.data() + position, *read);
         position += *read;
         return *read == size ? S_OK : S_FALSE;
     }

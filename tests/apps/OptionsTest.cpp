@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "apps/CliError.h"
+#include "apps/CommandLine.h"
 #include "apps/Options.h"
 
 namespace {
@@ -85,6 +86,48 @@ TEST(Options, OtherCommands) {
     EXPECT_EQ(std::get<DemoOptions>(Parse({"demo", "out"})).dir, "out");
     EXPECT_TRUE(std::holds_alternative<HelpRequest>(Parse({"restore", "--help"})));
     EXPECT_TRUE(std::holds_alternative<HelpRequest>(Parse({"help"})));
+}
+
+} // namespace
+
+namespace {
+
+std::string UsageMessage(std::initializer_list<std::string_view> args) {
+    try {
+        ParseCommandLine(args);
+    } catch (const CliError& error) {
+        return error.what();
+    }
+    return "";
+}
+
+TEST(Options, HelpAndVersionComeFromTheOneDescriptionOfEachCommand) {
+    EXPECT_TRUE(
+        std::get<HelpRequest>(ParseCommandLine({"--version"})).text.starts_with("sonavel 1."));
+    const std::string restore = std::get<HelpRequest>(ParseCommandLine({"help", "restore"})).text;
+    EXPECT_EQ(std::get<HelpRequest>(ParseCommandLine({"restore", "a", "--help"})).text, restore);
+    for (const char* option : {"--train-file FILE", "--declick-sensitivity V", "--no-declip",
+                               "--format pcm16|pcm24|pcm32|float|double", "INPUT", "OUTPUT"})
+        EXPECT_NE(restore.find(option), std::string::npos) << option;
+    EXPECT_EQ(restore.find("--json"), std::string::npos);
+    const std::string all = std::get<HelpRequest>(ParseCommandLine({"--help"})).text;
+    EXPECT_EQ(all, UsageText());
+    for (const char* command : {"restore", "train", "info", "demo"}) {
+        const auto help = std::get<HelpRequest>(ParseCommandLine({"help", command})).text;
+        EXPECT_NE(all.find(help), std::string::npos) << command;
+    }
+    EXPECT_NE(all.find("exit codes: 0 done, 2 command line, 3 input file, 4 output file"),
+              std::string::npos);
+    EXPECT_TRUE(std::get<DemoOptions>(ParseCommandLine({"demo", "d", "--force"})).force);
+    const auto twice = std::get<RestoreOptions>(
+        ParseCommandLine({"restore", "a", "b", "--amount", "0.3", "--amount=0.4", "--force"}));
+    EXPECT_FLOAT_EQ(*twice.settings.amount, 0.4f);
+    EXPECT_EQ(UsageMessage({"help", "bogus"}),
+              "unknown command 'bogus' (sonavel --help lists them)");
+    EXPECT_EQ(UsageMessage({"restore", "a", "b", "--amount"}), "--amount needs a value");
+    EXPECT_EQ(UsageMessage({"restore", "a", "b", "--mono=yes"}), "--mono takes no value");
+    EXPECT_EQ(UsageMessage({"restore", "a", "--bogus=1", "b"}), "unknown option --bogus");
+    EXPECT_EQ(UsageMessage({"train", "a"}), "train needs INPUT and PROFILE");
 }
 
 } // namespace

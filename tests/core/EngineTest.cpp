@@ -127,6 +127,22 @@ TEST_F(Direct, AutomatedBypassSwitchesAtASubBlockBoundary) {
     EXPECT_EQ(TakeEditorMessages(&window), std::vector<WPARAM>{0});
 }
 
+TEST_F(Direct, APresetChangeFollowsItsModeAndRealtimeOverridesTheBypass) {
+    global.SetBoolParam(Global::bypassParam, true);
+    plugin.SetPresetChanging(true);
+    global.SetUIntParam(Global::presetChangeModeParam, 0);
+    stream.Feed(plugin, 100);
+    ExpectProcessed(stream.output[0], stream.input[0], 2.0f);
+    global.SetUIntParam(Global::presetChangeModeParam, 2);
+    stream.Feed(plugin, 100);
+    EXPECT_EQ(std::vector<float>(stream.output[1].begin() + 100, stream.output[1].end()),
+              std::vector<float>(100, 0.0f));
+    global.SetUIntParam(Global::presetChangeModeParam, 1);
+    plugin.SetPresetChanging(false);
+    stream.Feed(plugin, 100);
+    ExpectProcessed(stream.output[1], stream.input[1], 1.0f, 0, 200);
+}
+
 TEST_F(Direct, MonoFeedsTheMixToBothOutputs) {
     global.SetBoolParam(Global::processAsMonoParam, true);
     EXPECT_EQ(stream.Feed(plugin, 200), 200);

@@ -134,4 +134,30 @@ TEST_F(EnvelopeTest, StepsTakeRoundedValuesAndTheEndValueAfterTheSegment) {
     EXPECT_EQ(bits, (std::vector<bool>{false, false, true, true, false, false, false, false}));
 }
 
+// 50 units at 100 per sample: the segment has no sample of its own.
+TEST_F(EnvelopeTest, ASegmentShorterThanASampleIsSkippedInItsBlockAndHeldAfterIt) {
+    AddFloat({Segment(1000, 1050, 0.9f, 0.7f)});
+    EXPECT_EQ(RenderFloat(0, 40, 5, 0.3f), std::vector<float>(8, 0.3f));
+    EXPECT_TRUE(rendered);
+    EXPECT_EQ(RenderFloat(40 * sample, 40, 5, 0.3f), std::vector<float>(8, 0.7f));
+
+    // After a rendered segment the skipped one changes nothing either.
+    AddFloat({Segment(0, 500, 0.2f, 0.4f, MP_CURVE_JUMP)});
+    EXPECT_EQ(RenderFloat(0, 40, 5, 0.3f), (std::vector<float>(8, 0.2f)));
+
+    const MP_ENVELOPE_SEGMENT count = Segment(1000, 1050, 9.0f, 4.0f);
+    envelopes.AddUIntSegments(0, 1, &count);
+    std::vector<std::uint32_t> values;
+    EXPECT_TRUE(envelopes.RenderUIntEnvelope(0, 0, rate, 40, values, 5, 1));
+    EXPECT_EQ(values, std::vector<std::uint32_t>(8, 1));
+    envelopes.RenderUIntEnvelope(0, 40 * sample, rate, 40, values, 5, 1);
+    EXPECT_EQ(values, std::vector<std::uint32_t>(8, 4));
+
+    const MP_ENVELOPE_SEGMENT on = Segment(0, 50, 1.0f, 1.0f);
+    envelopes.AddBoolSegments(0, 1, &on);
+    std::vector<bool> bits;
+    EXPECT_TRUE(envelopes.RenderBoolEnvelope(0, 0, rate, 40, bits, 5, false));
+    EXPECT_EQ(bits, std::vector<bool>(8, false));
+}
+
 } // namespace

@@ -34,6 +34,25 @@ TEST(SampleConversion, IntegerBytesMeetFullScale) {
     EXPECT_EQ(Encoded(s24, {1.0f, -1.0f, -1.5f / (1 << 23)}),
               (std::vector<std::uint8_t>{0xFF, 0xFF, 0x7F, 0x00, 0x00, 0x80, 0xFF, 0xFF, 0xFF}));
 
+    // Wider than 64 bits: the same rule over all 9 bytes.
+    const SampleConverter s72 = Mono(1, 72);
+    std::vector<std::uint8_t> half(9, 0x00), minusThree(9, 0xFF);
+    half[8] = 0x40;
+    minusThree[0] = 0xFD;
+    EXPECT_EQ(Encoded(s72, {0.5f}), half);
+    EXPECT_EQ(Decoded(s72, half), std::vector<float>{0.5f});
+    // -3 and -1.5 units of the last byte; the second truncates toward zero to -1.
+    EXPECT_EQ(Encoded(s72, {-0x1.8p-70f}), minusThree);
+    EXPECT_EQ(Encoded(s72, {-0x1.8p-71f}), std::vector<std::uint8_t>(9, 0xFF));
+    std::vector<std::uint8_t> largest(9, 0xFF), lowest(9, 0x00);
+    largest[8] = 0x7F;
+    lowest[8] = 0x80;
+    EXPECT_EQ(Encoded(s72, {3.0f, -1.0f}), [&] {
+        std::vector<std::uint8_t> both = largest;
+        both.insert(both.end(), lowest.begin(), lowest.end());
+        return both;
+    }());
+
     // Saturated at both ends, truncated toward zero in between.
     const SampleConverter s16 = Mono(1, 16);
     EXPECT_EQ(Encoded(s16, {1.0f, -2.0f, -1.5f / 32768}),
@@ -53,7 +72,6 @@ TEST(SampleConversion, UnsupportedFormatsAreRefused) {
     EXPECT_FALSE(SampleConverter::Create(2, 16, 1));
     EXPECT_FALSE(SampleConverter::Create(1, 16, 3));
     EXPECT_FALSE(SampleConverter::Create(1, 0, 1));
-    EXPECT_FALSE(SampleConverter::Create(1, 72, 1));
 }
 
 TEST(SampleConversion, RandomDataSurvivesARoundTripInEveryFormat) {
@@ -63,6 +81,7 @@ TEST(SampleConversion, RandomDataSurvivesARoundTripInEveryFormat) {
     };
     const Format formats[] = {{1, 8, 1 / 128.0f}, {1, 16, 1 / 32768.0f}, {1, 20, 0x1p-23f},
                               {1, 24, 0x1p-23f},  {1, 32, 0x1p-24f},     {1, 40, 0x1p-24f},
+                              {1, 72, 0.0f},      {1, 96, 0.0f},
                               {3, 32, 0.0f},      {3, 64, 0.0f}};
     std::mt19937 random(3);
     std::uniform_real_distribution<float> sample(-1.0f, 1.0f);

@@ -59,19 +59,31 @@ TEST(SavedState, ABlockOfAnotherSizeOrFormatChangesNothing) {
     const Bytes original = plugin.SaveState();
     Bytes changed = original;
     changed[22] = 0x40; // "Reduction Amount" 0.75
-    std::vector<Bytes> refused(5, changed);
-    refused[0].pop_back();
-    refused[1][8] = 0x31; // size field 32817
-    refused[2][4] = 22;   // version
-    refused[3][0] ^= 1;   // magic
-    refused[4].resize(11);
+    std::vector<Bytes> refused(4, changed);
+    refused[0][8] = 0x31; // size field 32817
+    refused[1][4] = 22;   // version
+    refused[2][0] ^= 1;   // magic
+    refused[3].resize(11);
     for (std::size_t k = 0; k < refused.size(); ++k) {
         EXPECT_FALSE(plugin.LoadState(refused[k], true)) << k;
         plugin.ApplyState(refused[k], true);
         EXPECT_EQ(plugin.SaveState(), original) << k;
     }
+    EXPECT_EQ(plugin.StateSizeFromHeader(refused[0].data()), 0u);
     EXPECT_EQ(plugin.StateSizeFromHeader(refused[1].data()), 0u);
-    EXPECT_EQ(plugin.StateSizeFromHeader(refused[2].data()), 0u);
+
+    // A right header on a block one byte short or long is taken: nothing changes, but
+    // the editor hears of a load.
+    int window = 0;
+    plugin.AttachEditor(&window);
+    TakeEditorMessages(&window);
+    for (std::size_t length : {changed.size() - 1, changed.size() + 1}) {
+        Bytes misfit = changed;
+        misfit.resize(length);
+        EXPECT_TRUE(plugin.LoadState(misfit, true)) << length;
+        EXPECT_EQ(TakeEditorMessages(&window).at(0), 1u) << length; // "state loaded"
+        EXPECT_EQ(plugin.SaveState(), original) << length;
+    }
     EXPECT_EQ(plugin.StateSizeFromHeader(changed.data()), 32818u);
     EXPECT_TRUE(plugin.LoadState(changed, true));
     EXPECT_EQ(plugin.Effect().GetReductionAmount(), 0.75f);

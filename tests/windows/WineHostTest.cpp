@@ -371,7 +371,16 @@ void CheckGraph(const char* profilePath, const char* input, const char* expected
           name + "same length: " + std::to_string(produced.size()) + " bytes, expected " +
               std::to_string(expected.size()));
     bool isFloat = format.wFormatTag == WAVE_FORMAT_IEEE_FLOAT;
-    double difference = LargestDifference(produced, expected, format.wBitsPerSample, isFloat);
+    // sonavel restore follows a file's last frame with the continuation of its signal,
+    // where the filter's stream goes on with silence; only the final frames within the
+    // effect's latency (307 ms at 44.1 kHz) can differ, so the last third of a second is
+    // left out.
+    size_t compared = std::min(produced.size(), expected.size());
+    compared -= std::min(compared, size_t(format.nSamplesPerSec / 3) * format.nBlockAlign);
+    double difference =
+        LargestDifference(std::vector<BYTE>(produced.begin(), produced.begin() + compared),
+                          std::vector<BYTE>(expected.begin(), expected.begin() + compared),
+                          format.wBitsPerSample, isFloat);
     bool close = isFloat ? difference <= 1e-5 : difference <= 1;
     Check(!expected.empty() && produced.size() == expected.size() && close,
           name + "matches sonavel restore, largest difference " + std::to_string(difference));
