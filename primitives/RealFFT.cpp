@@ -17,12 +17,13 @@ Twiddle Rotation(double turns) {
 }
 
 // Radix-4 passes with twiddles bring the sub-transforms down to 4 points (even
-// log2 M) or 2 points (odd), which the closing pass finishes.
+// log2 M) or 8 points (odd), which the closing pass finishes; M = 2 needs a single
+// radix-2 pass. Closing with 8 rather than 2 points spares a pass over the data.
 int TwiddledPassCount(int half) {
     int order = 0;
     while ((1 << order) < half)
         ++order;
-    return order >= 1 ? (order - 1) / 2 : 0;
+    return order >= 2 ? (order - 2) / 2 : 0;
 }
 
 // The rows a pass reads and writes lie a power of two apart, and so do the four
@@ -37,7 +38,7 @@ std::size_t WorkArrayStride(int half) {
 
 const RealFFTKernels& RealFFTKernelsFor(SimdLevel level) {
     static const PerSimdLevel<const RealFFTKernels& (*)()> tables{
-        RealFFTKernelsSse2, RealFFTKernelsAvx2, RealFFTKernelsAvx512};
+        RealFFTKernelsSse2, RealFFTKernelsAvx2};
     return tables.For(level)();
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // The work of RealFFT's Forward and Inverse, compiled once per instruction-set
-// level (RealFFTSse2.cpp, RealFFTAvx2.cpp, RealFFTAvx512.cpp from the same
-// RealFFTPasses.inl); RealFFT picks one table at Init through SimdDispatch.
+// level (RealFFTSse2.cpp and RealFFTAvx2.cpp from the same RealFFTPasses.inl);
+// RealFFT picks one table at Init through SimdDispatch. AVX-512 runs the AVX2
+// passes: 16-lane passes were slower at 8192 and 16384 points on this hardware.
 // Every level computes the same transform; wider levels contract multiply-adds,
 // so their results differ from the baseline's by rounding only.
 
@@ -15,7 +16,7 @@ struct RealFFTTables {
     // N and M = N / 2.
     int size;
     int half;
-    // Radix-4 passes with twiddles before the closing radix-4 or radix-2 pass.
+    // Radix-4 passes with twiddles before the closing radix-8, radix-4 or radix-2 pass.
     int twiddledPasses;
     // Per twiddled pass of 4m-point sub-transforms: rows w^p, w^2p, w^3p (p < m),
     // each m re values followed by m im values.
@@ -35,7 +36,6 @@ struct RealFFTKernels {
 
 const RealFFTKernels& RealFFTKernelsSse2();
 const RealFFTKernels& RealFFTKernelsAvx2();
-const RealFFTKernels& RealFFTKernelsAvx512();
 
 // The table for `level` (the nearest one below on builds without it).
 const RealFFTKernels& RealFFTKernelsFor(SimdLevel level);
