@@ -52,32 +52,8 @@ QuadOf<T> Butterfly(ComplexOf<T> a, ComplexOf<T> b, ComplexOf<T> c, ComplexOf<T>
     return {sumAc + sumBd, difAc + rotBd, sumAc - sumBd, difAc - rotBd};
 }
 
-// The widest vector of floats this translation unit's target has.
-#if defined(__AVX512F__)
-constexpr int kLanes = 16;
-#elif defined(__AVX2__)
-constexpr int kLanes = 8;
-#else
-constexpr int kLanes = 4;
-#endif
-typedef float Lanes __attribute__((vector_size(kLanes * sizeof(float))));
+#include "primitives/Lanes.inl"
 using ComplexLanes = ComplexOf<Lanes>;
-
-Lanes Load(const float* p) {
-    Lanes v;
-    __builtin_memcpy(&v, p, sizeof v);
-    return v;
-}
-void Store(float* p, Lanes v) {
-    __builtin_memcpy(p, &v, sizeof v);
-}
-
-template <int... i> struct Indices {};
-template <int n, int... i> struct MakeIndices : MakeIndices<n - 1, n - 1, i...> {};
-template <int... i> struct MakeIndices<0, i...> {
-    using Type = Indices<i...>;
-};
-using LaneIndices = MakeIndices<kLanes>::Type;
 
 template <int... i> Lanes Reversed(Lanes v, Indices<i...>) {
     return __builtin_shufflevector(v, v, (kLanes - 1 - i)...);
