@@ -108,9 +108,8 @@ struct TwiddleRows {
     }
 };
 
-// The opening pass (stride 1) of a transform of 4m points: butterflies run along
-// p, reading the input with a fixed stride between consecutive points (2 for
-// interleaved re and im), and write groups of four neighbours.
+// kLanes consecutive points from k on: stride 2 means interleaved re and im, that
+// is xi == xr + 1.
 template <int inStride>
 ComplexLanes LoadLanes(const float* xr, const float* xi, int k) {
     if constexpr (inStride == 2) {
@@ -120,6 +119,9 @@ ComplexLanes LoadLanes(const float* xr, const float* xi, int k) {
     }
 }
 
+// The opening pass (stride 1) of a transform of 4m points: butterflies run along
+// p, reading the input with a fixed stride between consecutive points (2 for
+// interleaved re and im), and write groups of four neighbours.
 template <int inStride>
 void OpeningRadix4Pass(int m, const float* __restrict xr, const float* __restrict xi,
                        float* __restrict yr, float* __restrict yi, TwiddleRows w) {
@@ -270,7 +272,7 @@ void ClosingRadix8Columns(int s, const float* __restrict xr, const float* __rest
             Unpack(Butterfly8(x), y);
             for (int k = 0; k < 8; ++k) {
                 if constexpr (outStride == 2) {
-                    // The inverse's output: re and im are swapped back into one array.
+                    // The inverse's output, where yr == yi + 1: im (the swapped re) first.
                     StoreInterleaved(yi + 2 * q + k * row, y[k].im, y[k].re);
                 } else {
                     Store(yr + q + k * row, y[k].re);
