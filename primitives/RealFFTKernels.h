@@ -3,8 +3,8 @@
 // level (RealFFTSse2.cpp and RealFFTAvx2.cpp from the same RealFFTPasses.inl);
 // RealFFT picks one table at Init through SimdDispatch. AVX-512 runs the AVX2
 // passes: 16-lane passes were slower at 8192 and 16384 points on this hardware.
-// Every level computes the same transform; wider levels contract multiply-adds,
-// so their results differ from the baseline's by rounding only.
+// Every level computes the same transform with the same roundings (nothing is
+// contracted into fused multiply-adds), whatever the optimisation level.
 
 #include <cstddef>
 

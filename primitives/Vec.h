@@ -6,8 +6,7 @@
 // operands named srcDst.
 // VecAdd, VecAddProduct, VecAddScaled, VecMul, VecExp and VecLog run the widest
 // instruction set the processor offers (chosen once, at their first call; see
-// SimdDispatch.h): on AVX2 machines multiply-adds are fused, so their results
-// may differ from the SSE2 ones in the last bit.
+// SimdDispatch.h), with the same roundings as the baseline (no fused multiply-adds).
 
 #include <cstdint>
 

@@ -143,9 +143,8 @@ TEST(SimdLevels, ExpAndLogApproximationsStayWithinTheirBoundsOnEveryLevel) {
     EXPECT_EQ(out[1], out[0]);
 }
 
-// The fused multiply-adds of AVX2 round once where SSE2 rounds twice: within an
-// ulp of the operands' magnitude of the double result, on lengths around every
-// vector width.
+// Within an ulp (of the operands' magnitude) of the double result, on lengths
+// around every vector width.
 TEST(SimdLevels, ArithmeticKernelsMatchTheDoubleResultOnEveryLevel) {
     for (SimdLevel level : LevelsHere()) {
         const VecKernels& k = VecKernelsFor(level);
