@@ -1,18 +1,9 @@
 #include "primitives/RealFFT.h"
 
+#include "primitives/SimdDispatch.h"
+
 #include <cmath>
 #include <numbers>
-
-// The real transform of N points runs a complex transform of M = N / 2 points on
-// the even samples as real parts and the odd samples as imaginary parts, then
-// separates the two interleaved spectra in one pass. The complex transform is a
-// self-sorting (Stockham) decimation in frequency: radix-4 passes and a closing
-// radix-4 or radix-2 pass. Each pass reads one buffer and writes another, so no
-// bit reversal is needed, and re and im live in separate arrays so that every
-// inner loop runs over contiguous floats and vectorises. The first pass reads the
-// interleaved samples directly; the last one of the inverse writes them.
-// The inverse uses the same forward complex passes on swapped re and im, which
-// conjugates input and output and so turns the forward transform into the inverse.
 
 namespace {
 
@@ -25,215 +16,30 @@ Twiddle Rotation(double turns) {
     return {static_cast<float>(std::cos(angle)), static_cast<float>(std::sin(angle))};
 }
 
-struct Complex {
-    float re, im;
-};
-
-Complex operator+(Complex a, Complex b) {
-    return {a.re + b.re, a.im + b.im};
-}
-Complex operator-(Complex a, Complex b) {
-    return {a.re - b.re, a.im - b.im};
-}
-Complex operator*(Complex a, Twiddle w) {
-    return {a.re * w.re - a.im * w.im, a.re * w.im + a.im * w.re};
-}
-// Multiplication by -i.
-Complex RotateBack(Complex a) {
-    return {a.im, -a.re};
+// Radix-4 passes with twiddles bring the sub-transforms down to 4 points (even
+// log2 M) or 8 points (odd), which the closing pass finishes; M = 2 needs a single
+// radix-2 pass. Closing with 8 rather than 2 points spares a pass over the data.
+int TwiddledPassCount(int half) {
+    int order = 0;
+    while ((1 << order) < half)
+        ++order;
+    return order >= 2 ? (order - 2) / 2 : 0;
 }
 
-// The four outputs of a decimation-in-frequency radix-4 butterfly, before twiddles.
-struct Quad {
-    Complex y0, y1, y2, y3;
-};
-
-Quad Butterfly(Complex a, Complex b, Complex c, Complex d) {
-    const Complex sumAc = a + c, difAc = a - c;
-    const Complex sumBd = b + d, rotBd = RotateBack(b - d);
-    return {sumAc + sumBd, difAc + rotBd, sumAc - sumBd, difAc - rotBd};
-}
-
-// The three twiddle rows of one radix-4 pass, w^p, w^2p, w^3p for p < m, each
-// stored as m re values followed by m im values.
-struct TwiddleRows {
-    const float* data;
-    int m;
-
-    Twiddle At(int row, int p) const {
-        return {data[2 * row * m + p], data[(2 * row + 1) * m + p]};
-    }
-};
-
-// The opening pass (stride 1) of a transform of 4m points: butterflies run along
-// p, reading the input with a fixed stride between consecutive points (2 for
-// interleaved re and im), and write groups of four neighbours.
-template <int inStride>
-void OpeningRadix4Pass(int m, const float* __restrict xr, const float* __restrict xi,
-                       float* __restrict yr, float* __restrict yi, TwiddleRows w) {
-    const auto load = [&](int k) { return Complex{xr[inStride * k], xi[inStride * k]}; };
-    for (int p = 0; p < m; ++p) {
-        const Quad u = Butterfly(load(p), load(p + m), load(p + 2 * m), load(p + 3 * m));
-        const Complex y1 = u.y1 * w.At(0, p), y2 = u.y2 * w.At(1, p), y3 = u.y3 * w.At(2, p);
-        yr[4 * p] = u.y0.re;
-        yi[4 * p] = u.y0.im;
-        yr[4 * p + 1] = y1.re;
-        yi[4 * p + 1] = y1.im;
-        yr[4 * p + 2] = y2.re;
-        yi[4 * p + 2] = y2.im;
-        yr[4 * p + 3] = y3.re;
-        yi[4 * p + 3] = y3.im;
-    }
-}
-
-// Radix-4 butterflies along `count` contiguous columns: the inputs are four rows
-// `quarter` apart in x, the outputs four rows of y (re and im apart). Passing every
-// output row as its own restrict pointer tells the compiler that they are
-// disjoint, which lets the loop vectorise. A fixed count (the narrow passes with
-// s = 4 and 16) spares the loop's set-up, which would cost as much as its few
-// iterations.
-template <int fixedCount>
-void ButterflyColumns(int count, int quarter, const float* __restrict xr,
-                      const float* __restrict xi, float* __restrict y0r, float* __restrict y1r,
-                      float* __restrict y2r, float* __restrict y3r, float* __restrict y0i,
-                      float* __restrict y1i, float* __restrict y2i, float* __restrict y3i,
-                      Twiddle w1, Twiddle w2, Twiddle w3) {
-    if constexpr (fixedCount > 0) count = fixedCount;
-    for (int q = 0; q < count; ++q) {
-        const auto load = [&](int row) {
-            return Complex{xr[q + row * quarter], xi[q + row * quarter]};
-        };
-        const Quad u = Butterfly(load(0), load(1), load(2), load(3));
-        const Complex y1 = u.y1 * w1, y2 = u.y2 * w2, y3 = u.y3 * w3;
-        y0r[q] = u.y0.re;
-        y0i[q] = u.y0.im;
-        y1r[q] = y1.re;
-        y1i[q] = y1.im;
-        y2r[q] = y2.re;
-        y2i[q] = y2.im;
-        y3r[q] = y3.re;
-        y3i[q] = y3.im;
-    }
-}
-
-// A middle radix-4 pass over 4m-point sub-transforms interleaved with stride s >= 4.
-template <int fixedCount>
-void Radix4Pass(int m, int s, const float* xr, const float* xi, float* yr, float* yi,
-                TwiddleRows w) {
-    for (int p = 0; p < m; ++p) {
-        float* outR = yr + 4 * s * p;
-        float* outI = yi + 4 * s * p;
-        ButterflyColumns<fixedCount>(s, s * m, xr + s * p, xi + s * p, outR, outR + s, outR + 2 * s,
-                                     outR + 3 * s, outI, outI + s, outI + 2 * s, outI + 3 * s,
-                                     w.At(0, p), w.At(1, p), w.At(2, p));
-    }
-}
-
-// The closing passes: s transforms of 4 or 2 points without twiddles, from rows s
-// apart to rows s apart, each side with its own stride between points.
-template <int inStride, int outStride>
-void ClosingRadix4Columns(int s, const float* __restrict xr, const float* __restrict xi,
-                          float* __restrict y0r, float* __restrict y1r, float* __restrict y2r,
-                          float* __restrict y3r, float* __restrict y0i, float* __restrict y1i,
-                          float* __restrict y2i, float* __restrict y3i) {
-    for (int q = 0; q < s; ++q) {
-        const auto load = [&](int row) {
-            return Complex{xr[inStride * (q + row * s)], xi[inStride * (q + row * s)]};
-        };
-        const Quad u = Butterfly(load(0), load(1), load(2), load(3));
-        y0r[outStride * q] = u.y0.re;
-        y0i[outStride * q] = u.y0.im;
-        y1r[outStride * q] = u.y1.re;
-        y1i[outStride * q] = u.y1.im;
-        y2r[outStride * q] = u.y2.re;
-        y2i[outStride * q] = u.y2.im;
-        y3r[outStride * q] = u.y3.re;
-        y3i[outStride * q] = u.y3.im;
-    }
-}
-
-template <int inStride, int outStride>
-void ClosingRadix2Columns(int s, const float* __restrict xr, const float* __restrict xi,
-                          float* __restrict y0r, float* __restrict y1r, float* __restrict y0i,
-                          float* __restrict y1i) {
-    for (int q = 0; q < s; ++q) {
-        const Complex a{xr[inStride * q], xi[inStride * q]};
-        const Complex b{xr[inStride * (q + s)], xi[inStride * (q + s)]};
-        const Complex sum = a + b, dif = a - b;
-        y0r[outStride * q] = sum.re;
-        y0i[outStride * q] = sum.im;
-        y1r[outStride * q] = dif.re;
-        y1i[outStride * q] = dif.im;
-    }
-}
-
-template <int inStride, int outStride>
-void ClosingPass(int radix, int s, const float* xr, const float* xi, float* yr, float* yi) {
-    const int row = outStride * s;
-    if (radix == 4) {
-        ClosingRadix4Columns<inStride, outStride>(s, xr, xi, yr, yr + row, yr + 2 * row,
-                                                  yr + 3 * row, yi, yi + row, yi + 2 * row,
-                                                  yi + 3 * row);
-    } else {
-        ClosingRadix2Columns<inStride, outStride>(s, xr, xi, yr, yr + row, yi, yi + row);
-    }
-}
-
-void Deinterleave(int m, const float* __restrict src, float* __restrict re, float* __restrict im) {
-    for (int k = 0; k < m; ++k) {
-        re[k] = src[2 * k];
-        im[k] = src[2 * k + 1];
-    }
-}
-
-// Z = E + i O holds the spectra E and O of the even and odd samples; this separates
-// them and joins them into the CCS spectrum X_k = E_k + W^k O_k, W = e^(-2 pi i / N).
-void SplitSpectra(int m, const float* __restrict zr, const float* __restrict zi,
-                  const float* __restrict cosines, const float* __restrict sines,
-                  float* __restrict dst) {
-    dst[0] = zr[0] + zi[0];
-    dst[1] = 0.0f;
-    dst[2 * m] = zr[0] - zi[0];
-    dst[2 * m + 1] = 0.0f;
-    for (int k = 1; k < m; ++k) {
-        const float ar = zr[k], ai = zi[k];
-        const float br = zr[m - k], bi = zi[m - k];
-        const float evenR = 0.5f * (ar + br), evenI = 0.5f * (ai - bi);
-        const float oddR = 0.5f * (ai + bi), oddI = 0.5f * (br - ar);
-        const float c = cosines[k], s = sines[k];
-        dst[2 * k] = evenR + c * oddR + s * oddI;
-        dst[2 * k + 1] = evenI + c * oddI - s * oddR;
-    }
-}
-
-// The reverse of SplitSpectra, from the CCS spectrum deinterleaved into xr, xi
-// (k < M) and the real bin X_M; scaled by 2 / N so that the unscaled inverse of
-// M points yields the samples.
-void JoinSpectra(int m, const float* __restrict xr, const float* __restrict xi, float lastBin,
-                 const float* __restrict cosines, const float* __restrict sines,
-                 float* __restrict zr, float* __restrict zi) {
-    const float scale = 0.5f / static_cast<float>(m);
-    zr[0] = scale * (xr[0] + lastBin);
-    zi[0] = scale * (xr[0] - lastBin);
-    for (int k = 1; k < m; ++k) {
-        const float ar = xr[k], ai = xi[k];
-        const float br = xr[m - k], bi = xi[m - k];
-        const float difR = ar - br, difI = ai + bi;
-        const float c = cosines[k], s = sines[k];
-        zr[k] = scale * ((ar + br) - (difR * s + difI * c));
-        zi[k] = scale * ((ai - bi) + (difR * c - difI * s));
-    }
+// The rows a pass reads and writes lie a power of two apart, and so do the four
+// work arrays unless padded: without the padding, all their cache lines would
+// compete for the same few cache sets.
+std::size_t WorkArrayStride(int half) {
+    constexpr std::size_t cacheLineFloats = 16;
+    return static_cast<std::size_t>(half) + cacheLineFloats;
 }
 
 } // namespace
 
-// Radix-4 passes with twiddles bring the sub-transforms down to 4 points (even
-// log2 M) or 2 points (odd), which the closing pass finishes.
-int RealFFT::TwiddledPassCount() const {
-    int order = 0;
-    while ((1 << order) < half)
-        ++order;
-    return order >= 1 ? (order - 1) / 2 : 0;
+const RealFFTKernels& RealFFTKernelsFor(SimdLevel level) {
+    static const PerSimdLevel<const RealFFTKernels& (*)()> tables{
+        RealFFTKernelsSse2, RealFFTKernelsAvx2};
+    return tables.For(level)();
 }
 
 void RealFFT::Init(int newSize) {
@@ -242,10 +48,10 @@ void RealFFT::Init(int newSize) {
         ++order;
     size = 1 << order;
     half = size / 2;
+    twiddledPasses = TwiddledPassCount(half);
 
     twiddles.clear();
-    const int passes = TwiddledPassCount();
-    for (int i = 0, n = half; i < passes; ++i, n /= 4) {
+    for (int i = 0, n = half; i < twiddledPasses; ++i, n /= 4) {
         const int m = n / 4;
         for (int row = 1; row <= 3; ++row) {
             const std::size_t start = twiddles.size();
@@ -265,78 +71,17 @@ void RealFFT::Init(int newSize) {
         postCos[k] = w.re;
         postSin[k] = -w.im;
     }
-    workBuffer.assign(4 * WorkArrayStride(), 0.0f);
-}
-
-// The rows a pass reads and writes lie a power of two apart, and so do the four
-// work arrays unless padded: without the padding, all their cache lines would
-// compete for the same few cache sets.
-std::size_t RealFFT::WorkArrayStride() const {
-    constexpr std::size_t cacheLineFloats = 16;
-    return static_cast<std::size_t>(half) + cacheLineFloats;
-}
-
-RealFFT::Split RealFFT::WorkArrays(int index) {
-    float* re = workBuffer.data() + 2 * index * WorkArrayStride();
-    return {re, re + WorkArrayStride()};
-}
-
-template <int inStride, int outStride>
-void RealFFT::RunComplex(ConstSplit in, Split out, Split next, Split other) const {
-    const int twiddled = TwiddledPassCount();
-    const float* w = twiddles.data();
-    ConstSplit x = in;
-    int s = 1;
-    for (int i = 0; i < twiddled; ++i, s *= 4) {
-        const Split y = i % 2 == 0 ? next : other;
-        const int m = half / (4 * s);
-        if (i == 0) {
-            OpeningRadix4Pass<inStride>(m, x.re, x.im, y.re, y.im, {w, m});
-        } else if (s == 4) {
-            Radix4Pass<4>(m, s, x.re, x.im, y.re, y.im, {w, m});
-        } else if (s == 16) {
-            Radix4Pass<16>(m, s, x.re, x.im, y.re, y.im, {w, m});
-        } else {
-            Radix4Pass<0>(m, s, x.re, x.im, y.re, y.im, {w, m});
-        }
-        w += 6 * m;
-        x = {y.re, y.im};
-    }
-    if (twiddled == 0) {
-        ClosingPass<inStride, outStride>(half / s, s, x.re, x.im, out.re, out.im);
-    } else {
-        ClosingPass<1, outStride>(half / s, s, x.re, x.im, out.re, out.im);
-    }
+    const std::size_t stride = WorkArrayStride(half);
+    workBuffer.assign(4 * stride, 0.0f);
+    tables = {size,           half,           twiddledPasses,     twiddles.data(),
+              postCos.data(), postSin.data(), workBuffer.data(), stride};
+    kernels = &RealFFTKernelsFor(ActiveSimdLevel());
 }
 
 void RealFFT::Forward(const float* src, float* dst) {
-    if (half == 1) {
-        const float x0 = src[0], x1 = src[1];
-        dst[0] = x0 + x1;
-        dst[1] = 0.0f;
-        dst[2] = x0 - x1;
-        dst[3] = 0.0f;
-        return;
-    }
-    const Split a = WorkArrays(0);
-    const Split b = WorkArrays(1);
-    // The passes alternate a, b, a, ...; the last one's target holds the result.
-    const Split z = TwiddledPassCount() % 2 == 0 ? a : b;
-    RunComplex<2, 1>({src, src + 1}, z, a, b);
-    SplitSpectra(half, z.re, z.im, postCos.data(), postSin.data(), dst);
+    kernels->forward(tables, src, dst);
 }
 
 void RealFFT::Inverse(const float* src, float* dst) {
-    if (half == 1) {
-        const float x0 = src[0], x1 = src[2];
-        dst[0] = 0.5f * (x0 + x1);
-        dst[1] = 0.5f * (x0 - x1);
-        return;
-    }
-    const Split a = WorkArrays(0);
-    const Split b = WorkArrays(1);
-    Deinterleave(half, src, b.re, b.im);
-    // Swapped re and im make the forward passes compute the inverse.
-    JoinSpectra(half, b.re, b.im, src[size], postCos.data(), postSin.data(), a.im, a.re);
-    RunComplex<1, 2>({a.re, a.im}, {dst + 1, dst}, b, a);
+    kernels->inverse(tables, src, dst);
 }

@@ -5,6 +5,8 @@
 // Forward is unscaled; Inverse reads the same layout (ignoring indices 1 and N+1)
 // and scales by 1/N, so Forward followed by Inverse is the identity.
 
+#include "primitives/RealFFTKernels.h"
+
 #include <cstdint>
 #include <vector>
 
@@ -25,28 +27,10 @@ public:
     void Inverse(const float* src, float* dst);
 
 private:
-    // M complex points, re and im apart.
-    struct Split {
-        float* re;
-        float* im;
-    };
-    struct ConstSplit {
-        const float* re;
-        const float* im;
-    };
-
-    int TwiddledPassCount() const;
-    std::size_t WorkArrayStride() const;
-    Split WorkArrays(int index);
-    // The complex transform of M points from in to out, with the given distance
-    // between consecutive points on either side; the passes in between alternate
-    // between next and other, starting with next.
-    template <int inStride, int outStride>
-    void RunComplex(ConstSplit in, Split out, Split next, Split other) const;
-
     int size = 0;
     // Length M = N / 2 of the complex transform the real one is built on.
     int half = 0;
+    int twiddledPasses = 0;
     // Per radix-4 pass: the three twiddle rows of its butterflies, re and im apart.
     std::vector<float> twiddles;
     // cos and sin of 2 pi k / N for k < M, used to split and join the half-size spectrum.
@@ -55,4 +39,7 @@ private:
     // Two complex vectors of M points, re and im apart (four padded arrays), that the
     // passes alternate between.
     std::vector<float> workBuffer;
+    RealFFTTables tables{};
+    // The passes for the instruction set chosen at Init.
+    const RealFFTKernels* kernels = nullptr;
 };

@@ -1,5 +1,8 @@
 #include "primitives/Vec.h"
 
+#include "primitives/SimdDispatch.h"
+#include "primitives/VecKernels.h"
+
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -16,6 +19,11 @@ constexpr float kFloatMax = std::numeric_limits<float>::max();
 // magnitude to an integer in the current rounding mode: nearest, ties to even.
 constexpr float kFloatRoundingShift = 8388608.0f;
 constexpr double kDoubleRoundingShift = 4503599627370496.0;
+
+const VecKernels& Kernels() {
+    static const VecKernels& chosen = VecKernelsFor(ActiveSimdLevel());
+    return chosen;
+}
 
 bool Empty(int n, const void* a) {
     return n <= 0 || a == nullptr;
@@ -112,17 +120,34 @@ void VecZero(int n, float* dst) {
     std::memset(dst, 0, static_cast<std::size_t>(n) * sizeof(float));
 }
 
-void VecAdd(int n, const float* __restrict src, float* __restrict srcDst) {
-    if (Empty(n, src, srcDst)) return;
-    for (int i = 0; i < n; ++i)
-        srcDst[i] += src[i];
+const VecKernels& VecKernelsFor(SimdLevel level) {
+    static const PerSimdLevel<const VecKernels& (*)()> tables{VecKernelsSse2, VecKernelsAvx2};
+    return tables.For(level)();
 }
 
-void VecAddProduct(int n, const float* __restrict a, const float* __restrict b,
-                   float* __restrict srcDst) {
+void VecAdd(int n, const float* src, float* srcDst) {
+    if (Empty(n, src, srcDst)) return;
+    Kernels().add(n, src, srcDst);
+}
+
+void VecAddProduct(int n, const float* a, const float* b, float* srcDst) {
     if (Empty(n, a, b) || srcDst == nullptr) return;
-    for (int i = 0; i < n; ++i)
-        srcDst[i] += a[i] * b[i];
+    Kernels().addProduct(n, a, b, srcDst);
+}
+
+void VecAddScaled(int n, const float* src, float* srcDst, float c) {
+    if (Empty(n, src, srcDst)) return;
+    Kernels().addScaled(n, src, srcDst, c);
+}
+
+void VecExp(int n, const float* src, float* dst) {
+    if (Empty(n, src, dst)) return;
+    Kernels().exp(n, src, dst);
+}
+
+void VecLog(int n, const float* src, float* dst) {
+    if (Empty(n, src, dst)) return;
+    Kernels().log(n, src, dst);
 }
 
 void VecMulC(int n, float* __restrict srcDst, float c) {
@@ -133,10 +158,9 @@ void VecMulC(int n, float* __restrict srcDst, float c) {
         srcDst[i] *= c;
 }
 
-void VecMul(int n, const float* __restrict a, const float* __restrict b, float* __restrict dst) {
+void VecMul(int n, const float* a, const float* b, float* dst) {
     if (Empty(n, a, b) || dst == nullptr) return;
-    for (int i = 0; i < n; ++i)
-        dst[i] = a[i] * b[i];
+    Kernels().mul(n, a, b, dst);
 }
 
 void VecNormalize(int n, const float* __restrict src, float* __restrict dst, float offset,

@@ -2,7 +2,11 @@
 // Vector primitives: every bulk operation on sample vectors goes through these.
 // Argument order is always: count, sources, destination, scalars. A count of 0 or
 // less does nothing and leaves the destination untouched; so do null pointers.
-// Sources and destinations must not overlap, except for VecMove.
+// Sources and destinations must not overlap, except for VecMove and the in-place
+// operands named srcDst.
+// VecAdd, VecAddProduct, VecAddScaled, VecMul, VecExp and VecLog run the widest
+// instruction set the processor offers (chosen once, at their first call; see
+// SimdDispatch.h), with the same roundings as the baseline (no fused multiply-adds).
 
 #include <cstdint>
 
@@ -17,6 +21,8 @@ void VecZero(int n, float* dst);
 void VecAdd(int n, const float* src, float* srcDst);
 // srcDst[i] += a[i] * b[i]
 void VecAddProduct(int n, const float* a, const float* b, float* srcDst);
+// srcDst[i] += c * src[i]
+void VecAddScaled(int n, const float* src, float* srcDst, float c);
 // srcDst[i] *= c
 void VecMulC(int n, float* srcDst, float c);
 // dst[i] = a[i] * b[i]
@@ -24,6 +30,13 @@ void VecMul(int n, const float* a, const float* b, float* dst);
 // dst[i] = (src[i] - offset) * (1 / divisor); nothing is written when |divisor| is
 // below the smallest normal float.
 void VecNormalize(int n, const float* src, float* dst, float offset, float divisor);
+// dst[i] = e^src[i] within 2e-7 relative error; src is clamped to [-87.3, 88.3],
+// so results stay normal, finite floats. NaN gives an unspecified value.
+void VecExp(int n, const float* src, float* dst);
+// dst[i] = ln src[i] within 2e-7 absolute error below 2 and 2e-7 relative error
+// above; inputs below the smallest normal float (zero and negatives too) give
+// ln of that, about -87.3. Infinity and NaN give unspecified values.
+void VecLog(int n, const float* src, float* dst);
 
 // dst[i] = src[i] (0 ... 255)
 void VecConvertU8ToFloat(int n, const std::uint8_t* src, float* dst);

@@ -1,0 +1,127 @@
+// The loops behind VecKernels, included by one translation unit per
+// instruction-set level. Every loop runs whole vectors and then one padded vector
+// for the rest, so each element gets the same arithmetic wherever it sits.
+// exp and log are polynomial approximations (range reduction by powers of two,
+// then minimax polynomials), accurate to about one float ulp.
+
+#include "primitives/VecKernels.h"
+
+namespace {
+
+#include "primitives/Lanes.inl"
+
+Lanes Splat(float x) {
+    return Lanes{} + x;
+}
+Lanes Max(Lanes a, Lanes b) {
+    return a > b ? a : b;
+}
+Lanes Min(Lanes a, Lanes b) {
+    return a < b ? a : b;
+}
+IntLanes Bits(Lanes v) {
+    return (IntLanes)v;
+}
+Lanes FromBits(IntLanes v) {
+    return (Lanes)v;
+}
+
+// Runs op(lanes of each array...) over n elements; the tail goes through a
+// zero-padded vector.
+template <int inputs, typename Op>
+void ForEachLanes(int n, const float* const (&in)[inputs], float* out, Op op) {
+    int i = 0;
+    for (; i + kLanes <= n; i += kLanes) {
+        Lanes x[inputs];
+        for (int j = 0; j < inputs; ++j)
+            x[j] = Load(in[j] + i);
+        Store(out + i, op(x));
+    }
+    if (i == n) return;
+    const int rest = n - i;
+    float padded[inputs][kLanes] = {};
+    Lanes x[inputs];
+    for (int j = 0; j < inputs; ++j) {
+        __builtin_memcpy(padded[j], in[j] + i, rest * sizeof(float));
+        x[j] = Load(padded[j]);
+    }
+    float result[kLanes];
+    Store(result, op(x));
+    __builtin_memcpy(out + i, result, rest * sizeof(float));
+}
+
+void Add(int n, const float* src, float* srcDst) {
+    ForEachLanes<2>(n, {src, srcDst}, srcDst, [](const Lanes* x) { return x[1] + x[0]; });
+}
+
+void AddProduct(int n, const float* a, const float* b, float* srcDst) {
+    ForEachLanes<3>(n, {a, b, srcDst}, srcDst,
+                    [](const Lanes* x) { return x[2] + x[0] * x[1]; });
+}
+
+void AddScaled(int n, const float* src, float* srcDst, float c) {
+    const Lanes factor = Splat(c);
+    ForEachLanes<2>(n, {src, srcDst}, srcDst,
+                    [factor](const Lanes* x) { return x[1] + factor * x[0]; });
+}
+
+void Mul(int n, const float* a, const float* b, float* dst) {
+    ForEachLanes<2>(n, {a, b}, dst, [](const Lanes* x) { return x[0] * x[1]; });
+}
+
+// e^x = 2^k e^r with k = round(x / ln 2) and |r| <= ln 2 / 2; ln 2 in two parts
+// keeps r exact. The clamp keeps 2^k a normal float.
+Lanes ExpLanes(Lanes x) {
+    x = Min(Max(x, Splat(-87.3f)), Splat(88.3f));
+    const Lanes scaled = x * 1.44269504088896341f;
+    const IntLanes k = __builtin_convertvector(scaled + (scaled >= 0.0f ? Splat(0.5f) : Splat(-0.5f)), IntLanes);
+    const Lanes kf = __builtin_convertvector(k, Lanes);
+    const Lanes r = (x - kf * 0.693359375f) + kf * 2.12194440e-4f;
+    Lanes p = Splat(1.9875691500e-4f);
+    p = p * r + 1.3981999507e-3f;
+    p = p * r + 8.3334519073e-3f;
+    p = p * r + 4.1665795894e-2f;
+    p = p * r + 1.6666665459e-1f;
+    p = p * r + 5.0000001201e-1f;
+    const Lanes er = p * (r * r) + r + 1.0f;
+    return er * FromBits((k + 127) << 23);
+}
+
+// ln x = e ln 2 + ln m with m in [sqrt(1/2), sqrt 2); ln m = ln(1 + f) by a
+// polynomial in f. Inputs below the smallest normal float count as that.
+Lanes LogLanes(Lanes x) {
+    x = Max(x, Splat(1.17549435e-38f));
+    const IntLanes bits = Bits(x);
+    IntLanes e = (bits >> 23) - 126;
+    Lanes m = FromBits((bits & 0x007fffff) | 0x3f000000);
+    const auto small = m < 0.707106781186547524f;
+    e += small ? IntLanes{} - 1 : IntLanes{};
+    m = (small ? m + m : m) - 1.0f;
+    const Lanes ef = __builtin_convertvector(e, Lanes);
+    const Lanes z = m * m;
+    Lanes p = Splat(7.0376836292e-2f);
+    p = p * m - 1.1514610310e-1f;
+    p = p * m + 1.1676998740e-1f;
+    p = p * m - 1.2420140846e-1f;
+    p = p * m + 1.4249322787e-1f;
+    p = p * m - 1.6668057665e-1f;
+    p = p * m + 2.0000714765e-1f;
+    p = p * m - 2.4999993993e-1f;
+    p = p * m + 3.3333331174e-1f;
+    Lanes y = p * m * z;
+    y = y - ef * 2.12194440e-4f;
+    y = y - 0.5f * z;
+    return (m + y) + ef * 0.693359375f;
+}
+
+void Exp(int n, const float* src, float* dst) {
+    ForEachLanes<1>(n, {src}, dst, [](const Lanes* x) { return ExpLanes(x[0]); });
+}
+
+void Log(int n, const float* src, float* dst) {
+    ForEachLanes<1>(n, {src}, dst, [](const Lanes* x) { return LogLanes(x[0]); });
+}
+
+constexpr VecKernels kKernels{Add, AddProduct, AddScaled, Mul, Exp, Log};
+
+} // namespace
