@@ -11,7 +11,7 @@
 #include "apps/CliError.h"
 #include "apps/HostPlugin.h"
 #include "apps/Settings.h"
-#include "core/LittleEndian.h"
+#include "dsp/LittleEndian.h"
 #include "dsp/Restoration.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <limits>
 #include <new>
 
-#include "core/LittleEndian.h"
+#include "dsp/LittleEndian.h"
 #include "core/Global.h"
 #include "tests/core/RestorationTestSupport.h"
 

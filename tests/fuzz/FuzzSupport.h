@@ -12,19 +12,19 @@
 #include <vector>
 
 #include "core/Plugin.h"
-#include "core/Transform.h"
-#include "dsp/Restoration.h"
+#include "core/RestorationEngine.h"
+#include "core/Restoration.h"
 
 namespace Fuzz {
 
 class EffectPlugin : public Plugin {
 public:
     EffectPlugin()
-        : Plugin(0, 2, [](Plugin& p) { return std::make_unique<DSP::Transform>(p); }) {}
+        : Plugin(0, 2, [](Plugin& p) { return std::make_unique<DSP::RestorationEngine>(p); }) {}
     void OnParameterChanged(ChangePhase, DSP::Component&, std::uint32_t,
                             const ParamValue&) override {}
     DSP::Restoration::Restoration& Effect() {
-        return static_cast<DSP::Transform&>(Engine()).GetRestoration();
+        return static_cast<DSP::RestorationEngine&>(Engine()).GetRestoration();
     }
 };
 
