@@ -12,7 +12,7 @@
 #include "apps/HostPlugin.h"
 #include "apps/Settings.h"
 #include "dsp/LittleEndian.h"
-#include "dsp/Restoration.h"
+#include "core/Restoration.h"
 
 namespace {
 

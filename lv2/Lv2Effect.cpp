@@ -64,8 +64,10 @@ void Effect::Deactivate() {
 
 // Settings come from the ports; what a loaded block set is replaced by them on the next
 // run, since the host restores the port values beside the block.
+// The core would take a block of the right header but another length and ignore it;
+// a host must hear that such a block was not loaded.
 bool Effect::LoadProfile(const std::vector<std::uint8_t>& block) {
-    if (!LoadState(block, true)) return false;
+    if (block.size() != StateSize() || !LoadState(block, true)) return false;
     applied.fill(notApplied);
     return true;
 }

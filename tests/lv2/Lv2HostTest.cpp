@@ -26,7 +26,9 @@ namespace {
 using Planar = std::vector<std::vector<float>>;
 using Bytes = std::vector<std::uint8_t>;
 
-// restore's end of file is its own business; the comparison stops this far before it.
+// restore continues the signal past a file's end where a host's stream goes on with
+// silence, so the stages' look-ahead differs over the last `latency` frames; the
+// comparison stops this much further before the end.
 constexpr std::size_t endMargin = 200;
 constexpr double noiseSeconds = 1.5;
 
@@ -136,7 +138,7 @@ Planar RunInRandomBlocks(PluginRun& run, const Planar& in, std::size_t end, unsi
 float LargestDifference(const Planar& lv2, std::size_t latency, const Planar& cli) {
     float largest = 0;
     for (std::size_t c = 0; c < cli.size(); ++c) {
-        for (std::size_t i = 0; i + endMargin < cli[c].size(); ++i)
+        for (std::size_t i = 0; i + latency + endMargin < cli[c].size(); ++i)
             largest = std::max(largest, std::abs(lv2[c][i + latency] - cli[c][i]));
     }
     return largest;
