@@ -39,14 +39,17 @@ std::vector<float> ReadWave(const std::string& path, std::size_t frames) {
     return samples;
 }
 
-// The delay (0 ... 2048 frames) of `output` against the noisy input: the lag of the largest
-// correlation over a second of music. ffmpeg's afftdn delays its output by part of its window.
+// The delay (0 ... longestDelay frames) of `output` against the noisy input: the lag of the
+// largest correlation over a second of music. ffmpeg's filters delay their output by part of
+// their windows.
+constexpr int longestDelay = 4096;
+
 int Delay(const HissFile& file, const std::vector<float>& output) {
     const int length = file.rate;
     const int start = file.stretchBegin > 2 * length ? 0 : file.stretchEnd;
     int best = 0;
     double bestCorrelation = -1e300;
-    for (int lag = 0; lag <= 2048; ++lag) {
+    for (int lag = 0; lag <= longestDelay; ++lag) {
         double sum = 0.0;
         for (int i = start; i < start + length; ++i)
             sum += double(file.noisy[i]) * output[i + lag];
@@ -94,6 +97,14 @@ bool PeerReducers::Run(const std::vector<std::string>& command) {
 }
 
 PeerResult PeerReducers::BestAfftdn(const HissFile& file) {
+    return BestFfmpeg(file, "");
+}
+
+PeerResult PeerReducers::BestChain(const HissFile& file) {
+    return BestFfmpeg(file, "adeclip,adeclick,");
+}
+
+PeerResult PeerReducers::BestFfmpeg(const HissFile& file, const std::string& before) {
     PeerResult best;
     const std::string in = folder + "/noisy.wav";
     const std::string out = folder + "/afftdn.wav";
@@ -101,7 +112,7 @@ PeerResult PeerReducers::BestAfftdn(const HissFile& file) {
         return best;
     const int floorDb = std::clamp(int(std::lround(StretchLevelDbfs(file))), -80, -20);
     for (int nr : {6, 12, 20, 30, 45}) {
-        const std::string filter =
+        const std::string filter = before +
             "afftdn=nr=" + std::to_string(nr) + ":nf=" + std::to_string(floorDb);
         if (!Run(
                 {"ffmpeg", "-v", "error", "-y", "-i", in, "-af", filter, "-c:a", "pcm_f32le", out}))

@@ -1,7 +1,7 @@
 #pragma once
 // The free peers' noise reducers run on a hiss file, each at its best setting: ffmpeg's
 // `afftdn` given the noise floor measured on the noise stretch, and SoX `noisered` with a
-// profile from the same stretch. Files go through a private temporary folder as 32-bit
+// profile from the same stretch, and ffmpeg's repair chain ending in that afftdn. Files go through a private temporary folder as 32-bit
 // float WAV.
 
 #include "bench/quality/HissDamage.h"
@@ -25,8 +25,12 @@ public:
 
     PeerResult BestAfftdn(const HissFile& file);
     PeerResult BestNoisered(const HissFile& file);
+    // ffmpeg's repair chain `adeclip,adeclick,afftdn`, afftdn as in BestAfftdn.
+    PeerResult BestChain(const HissFile& file);
 
 private:
+    // afftdn after the filters in `before` (empty or ending in a comma), at its best nr.
+    PeerResult BestFfmpeg(const HissFile& file, const std::string& before);
     bool Run(const std::vector<std::string>& command);
     std::string folder;
 };
