@@ -284,4 +284,9 @@ void LogSpectralDenoise::ComputeGains(Channel& channel) {
         const float logGain = p * std::log(std::max(present, 1e-20f)) + (1.0f - p) * logFloor;
         gain[k] = std::max(std::exp(logGain), floorGain);
     }
+    // The end bins are real: their power scatters twice as widely as the others' (one degree
+    // of freedom, not two), so their own test rings with false alarms; they follow their
+    // neighbours, which hold nothing of their own at 0 Hz and at the Nyquist frequency.
+    gain[0] = gain[1];
+    gain[K - 1] = gain[K - 2];
 }
