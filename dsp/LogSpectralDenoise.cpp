@@ -26,6 +26,9 @@ constexpr float bandHighDb = -3.0f;
 // The smoothed clean power of a bin stays below this many times its own, so that a strong
 // neighbour does not open the gain of a weak bin beside it.
 constexpr float peakLimit = 3.0f;
+// Below this probability of signal presence the mixed gain lies within 0.02 dB of the floor
+// at any amount, and the bin takes the floor.
+constexpr float unlikelyPresence = 1e-3f;
 // The largest a priori probability that a bin holds no signal.
 constexpr float largestAbsence = 0.9999f;
 
@@ -64,10 +67,26 @@ double ExponentialIntegral(double x) {
     return h * std::exp(-x);
 }
 
-// 0 below lowDb, 1 above highDb, linear in dB between.
-float Likelihood(float snr, float lowDb, float highDb) {
-    const float db = 10.0f * std::log10(std::max(snr, 1e-10f));
-    return std::clamp((db - lowDb) / (highDb - lowDb), 0.0f, 1.0f);
+// 0 below lowDb, 1 above highDb, linear in dB between. The bounds come as power ratios too,
+// so that most bins, which lie outside them, need no logarithm.
+struct Ramp {
+    float lowDb;
+    float highDb;
+    float low = std::pow(10.0f, lowDb / 10.0f);
+    float high = std::pow(10.0f, highDb / 10.0f);
+
+    float operator()(float snr) const {
+        if (snr <= low) return 0.0f;
+        if (snr >= high) return 1.0f;
+        return (10.0f * std::log10(snr) - lowDb) / (highDb - lowDb);
+    }
+};
+
+// present^p floor^(1 - p), the gain under signal presence probability p; where signal is
+// certain, without logarithms.
+float MixedGain(float p, float present, float logFloor) {
+    if (p >= 1.0f) return present;
+    return std::exp(p * std::log(std::max(present, 1e-20f)) + (1.0f - p) * logFloor);
 }
 
 const std::vector<float>& HalfExpIntegralExpTable() {
@@ -225,10 +244,11 @@ void LogSpectralDenoise::EstimateCleanPower(Channel& channel) {
     for (int k = 0; k < K; ++k)
         power[k] = spectrum[2 * k] * spectrum[2 * k] + spectrum[2 * k + 1] * spectrum[2 * k + 1];
     for (int k = 0; k < K; ++k) {
-        const float gamma = power[k] / noise[k];
-        const float xi =
-            std::max(alpha * clean[k] / noise[k] + (1.0f - alpha) * std::max(gamma - 1.0f, 0.0f),
-                     smallestPrioriSnr);
+        const float inverseNoise = 1.0f / noise[k];
+        const float gamma = power[k] * inverseNoise;
+        const float xi = std::max(alpha * clean[k] * inverseNoise +
+                                      (1.0f - alpha) * std::max(gamma - 1.0f, 0.0f),
+                                  smallestPrioriSnr);
         const float g = xi / (1.0f + xi);
         clean[k] = g * g * power[k];
         const float xiRefined = g * g * gamma;
@@ -244,6 +264,8 @@ void LogSpectralDenoise::EstimateCleanPower(Channel& channel) {
 void LogSpectralDenoise::ComputeGains(Channel& channel) {
     const int K = binCount;
     const float logFloor = std::log(floorGain);
+    static const Ramp binRamp{presenceLowDb, presenceHighDb};
+    static const Ramp bandRamp{bandLowDb, bandHighDb};
     const float* noise = channel.noisePower.data();
     const float* refined = channel.refinedPower.data();
     const float* own = refined + K;
@@ -274,15 +296,19 @@ void LogSpectralDenoise::ComputeGains(Channel& channel) {
         const float power = channel.delayedPower[k];
         const float gamma = power / noise[k];
         const float v = xi * gamma / (1.0f + xi);
-        const float present = std::min(1.0f, xi / (1.0f + xi) * HalfExpIntegralExp(v));
-        const float likely = Likelihood(presence[k], presenceLowDb, presenceHighDb) *
-                             Likelihood(band, bandLowDb, bandHighDb);
+        const float likely = binRamp(presence[k]) * bandRamp(band);
         // The likelihood ratio of absence over presence, weighted by the prior odds.
         const float absence = std::min(1.0f - likely, largestAbsence);
-        const float odds = absence / (1.0f - absence) * (1.0f + xi) * std::exp(-std::min(v, 80.0f));
+        const float odds = absence <= 0.0f ? 0.0f
+                                           : absence / (1.0f - absence) * (1.0f + xi) *
+                                                 std::exp(-std::min(v, 80.0f));
         const float p = 1.0f / (1.0f + odds);
-        const float logGain = p * std::log(std::max(present, 1e-20f)) + (1.0f - p) * logFloor;
-        gain[k] = std::max(std::exp(logGain), floorGain);
+        if (p < unlikelyPresence) {
+            gain[k] = floorGain;
+            continue;
+        }
+        const float present = std::min(1.0f, xi / (1.0f + xi) * HalfExpIntegralExp(v));
+        gain[k] = std::max(MixedGain(p, present, logFloor), floorGain);
     }
     // The end bins are real: their power scatters twice as widely as the others' (one degree
     // of freedom, not two), so their own test rings with false alarms; they follow their
