@@ -16,7 +16,7 @@ constexpr float smallestPrioriSnr = 0.00316f;
 // Smoothing over time of the a priori SNR that decides whether a bin holds signal, and the
 // range (dB) over which that smoothed SNR moves the bin from "noise only" to "signal likely".
 constexpr float presenceSmoothing = 0.7f;
-constexpr float presenceLowDb = -3.0f;
+constexpr float presenceLowDb = -6.0f;
 constexpr float presenceHighDb = 3.0f;
 // The same over the mean of 2 presenceBandHalf + 1 bins around: a lone cluster of noise
 // bins that happen to stand out does not lift a whole band.
