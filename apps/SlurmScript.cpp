@@ -25,7 +25,7 @@ std::string DirectiveWord(std::string_view word) {
     }
     const bool plain = !word.empty() && word.find_first_of(" \t'") == std::string_view::npos;
     if (plain) return std::string(word);
-    // Appended, not concatenated: GCC 12 at -O2 warns falsely (-Wrestrict) on the latter.
+    // Appended rather than concatenated: GCC 12 at -O3 warns falsely (-Wrestrict) there.
     std::string quoted = "\"";
     quoted.append(word);
     quoted += '"';
