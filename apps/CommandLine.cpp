@@ -125,6 +125,8 @@ class BatchSpec : public RestoreSpec {
 public:
     void Define(CLI::App& app) override {
         RestoreSpec::Define(app);
+        app.get_option("--force")->description("restore again the files whose output exists");
+        app.get_option("--quiet")->description("no progress line");
         AddValue(app, "-j,--jobs", "N", "files restored at a time (default: the number of cores)",
                  [this](auto& text) { o.jobs = ParseCount("-j", text, 1024); });
         AddValue(app, "--ext", "EXT",
@@ -246,7 +248,7 @@ template <class Spec> std::unique_ptr<CommandSpec> Make() {
 
 const CommandEntry commands[] = {
     {"restore", "INPUT OUTPUT [options]", "restore a file", Make<RestoreSpec>},
-    {"batch", "INPUT... OUTDIR [options]", "restore a collection of files or folders",
+    {"batch", "INPUT... OUTDIR [opts]", "restore a collection of files or folders",
      Make<BatchSpec>},
     {"train", "INPUT PROFILE [options]", "learn the noise and save it as a profile",
      Make<TrainSpec>},
