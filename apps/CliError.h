@@ -10,6 +10,7 @@ constexpr int failure = 1; // a fault of our own
 constexpr int usage = 2;   // the command line
 constexpr int input = 3;   // an input file
 constexpr int output = 4;  // the output file or its folder
+constexpr int someFailed = 5; // a batch ran, and some of its files failed
 // A run stopped by signal s ends with 128 + s, as shells report it.
 constexpr int signalBase = 128;
 } // namespace ExitCode

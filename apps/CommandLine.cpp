@@ -17,7 +17,8 @@ namespace {
 }
 
 const char* const exitCodesText =
-    "exit codes: 0 done, 2 command line, 3 input file, 4 output file, 128+N stopped by signal N\n";
+    "exit codes: 0 done, 2 command line, 3 input file, 4 output file, 5 some files of a batch "
+    "failed, 128+N stopped by signal N\n";
 
 // A file named on the command line, in order.
 struct Positional {
@@ -110,6 +111,71 @@ private:
     RestoreOptions o;
 };
 
+// A count given on the command line, 1 to `most`.
+unsigned ParseCount(std::string_view option, const std::string& text, unsigned most) {
+    const bool digits = !text.empty() && text.size() <= 6 &&
+                        std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    if (!digits || std::stoul(text) < 1 || std::stoul(text) > most)
+        Fail(std::string(option) + " takes a whole number from 1 to " + std::to_string(most));
+    return unsigned(std::stoul(text));
+}
+
+// restore's options, for every file, and the batch's own.
+class BatchSpec : public RestoreSpec {
+public:
+    void Define(CLI::App& app) override {
+        RestoreSpec::Define(app);
+        app.get_option("--force")->description("restore again the files whose output exists");
+        app.get_option("--quiet")->description("no progress line");
+        AddValue(app, "-j,--jobs", "N", "files restored at a time (default: the number of cores)",
+                 [this](auto& text) { o.jobs = ParseCount("-j", text, 1024); });
+        AddValue(app, "--ext", "EXT",
+                 "the outputs' extension, which picks their file type (default: the input's)",
+                 [this](auto& text) { o.extension = ExtensionOf(text); });
+        AddFlag(app, "--progress", o.progress, "draw the progress line even off a terminal");
+        AddValue(app, "--shard", "I/N", "restore only shard I of N, balanced by audio duration",
+                 [this](auto& text) { o.shard = ParseShard(text); });
+        AddFlag(app, "--slurm", o.slurm, "run the shards as a Slurm job array and print its id");
+        AddValue(app, "--shards", "N", "with --slurm: the array's tasks (default: 8 or fewer)",
+                 [this](auto& text) { o.shards = ParseCount("--shards", text, 10000); });
+        AddValue(app, "--sbatch-args", "\"...\"", "with --slurm: more sbatch options",
+                 [this](auto& text) { o.sbatchArguments = text; });
+        AddFlag(app, "--wait", o.wait, "with --slurm: wait for the array, then print the summary");
+        AddFlag(app, "--status", o.status, "print where the collection in OUTDIR stands");
+    }
+    std::vector<Positional> Positionals() const override {
+        return {{"INPUT", "audio files or folders; more may follow"},
+                {"OUTDIR", "the folder the restored tree goes to"}};
+    }
+    Command Finish(const std::vector<std::string>& files) override {
+        o.restore = std::get<RestoreOptions>(RestoreSpec::Finish({"INPUT", "OUTPUT"}));
+        o.restore.input.clear();
+        o.restore.output.clear();
+        if (o.status) {
+            ExpectFiles(files, 1, "batch --status takes OUTDIR alone");
+            o.outputFolder = files[0];
+            return o;
+        }
+        if (files.size() < 2) Fail("batch needs at least one INPUT and OUTDIR");
+        o.inputs.assign(files.begin(), files.end() - 1);
+        o.outputFolder = files.back();
+        if (o.slurm && o.shard) Fail("--slurm chooses the shards itself; leave out --shard");
+        if (!o.slurm && (o.shards || o.wait || !o.sbatchArguments.empty()))
+            Fail("--shards, --wait and --sbatch-args go with --slurm");
+        return o;
+    }
+
+private:
+    static std::string ExtensionOf(const std::string& text) {
+        const std::string extension = text.starts_with(".") ? text.substr(1) : text;
+        if (extension.empty() || extension.find('/') != std::string::npos)
+            Fail("--ext takes an extension such as flac");
+        return extension;
+    }
+
+    BatchOptions o;
+};
+
 class TrainSpec : public CommandSpec {
 public:
     void Define(CLI::App& app) override {
@@ -182,6 +248,8 @@ template <class Spec> std::unique_ptr<CommandSpec> Make() {
 
 const CommandEntry commands[] = {
     {"restore", "INPUT OUTPUT [options]", "restore a file", Make<RestoreSpec>},
+    {"batch", "INPUT... OUTDIR [opts]", "restore a collection of files or folders",
+     Make<BatchSpec>},
     {"train", "INPUT PROFILE [options]", "learn the noise and save it as a profile",
      Make<TrainSpec>},
     {"info", "[--rate HZ] [--json]", "parameters, defaults and latencies", Make<InfoSpec>},

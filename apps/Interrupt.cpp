@@ -4,6 +4,7 @@
 #include <csignal>
 #include <cstring>
 #include <limits.h>
+#include <mutex>
 #include <unistd.h>
 
 #include "apps/CliError.h"
@@ -13,6 +14,9 @@ namespace {
 volatile std::sig_atomic_t pendingSignal = 0;
 volatile std::sig_atomic_t fileProtected = 0;
 char protectedPath[PATH_MAX];
+// Batch threads protect their files in turn; the last one protected is the one a second
+// signal removes (the others go at the next run over the same folder).
+std::mutex protectedMutex;
 
 constexpr int handledSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
@@ -74,12 +78,14 @@ void CheckPoint() {
 }
 
 void ProtectFile(const std::string& path) {
+    const std::lock_guard lock(protectedMutex);
     fileProtected = 0;
     std::strncpy(protectedPath, path.c_str(), sizeof protectedPath - 1);
     fileProtected = 1;
 }
 
 void ReleaseFile() {
+    const std::lock_guard lock(protectedMutex);
     fileProtected = 0;
 }
 

@@ -6,9 +6,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "apps/SampleFormat.h"
 #include "apps/Settings.h"
+#include "apps/Shards.h"
 
 // A stretch of a file in seconds; no end means to the end of the file.
 struct TimeRange {
@@ -26,6 +28,23 @@ struct RestoreOptions {
     std::optional<SampleFormat> format;
     bool force = false;
     bool quiet = false;
+};
+
+// `restore` for every audio file of a collection; `restore` holds the options shared
+// by every file, with no input or output of its own.
+struct BatchOptions {
+    std::vector<std::string> inputs;
+    std::string outputFolder;
+    RestoreOptions restore;
+    std::optional<std::string> extension;
+    std::optional<unsigned> jobs; // none: the number of cores
+    std::optional<ShardSpec> shard;
+    bool progress = false; // draw it even when stderr is not a terminal
+    bool status = false;   // only report where OUTDIR stands
+    bool slurm = false;
+    std::optional<std::size_t> shards;
+    std::string sbatchArguments;
+    bool wait = false;
 };
 
 struct TrainOptions {

@@ -8,6 +8,7 @@
 #include <variant>
 #include <vector>
 
+#include "apps/Batch.h"
 #include "apps/CliError.h"
 #include "apps/CommandLine.h"
 #include "apps/Demo.h"
@@ -19,13 +20,14 @@ namespace {
 
 template <class... Ts> struct Overloaded : Ts... { using Ts::operator()...; };
 
-void Run(const Command& command) {
+void Run(const Command& command, const std::vector<std::string>& args) {
     std::visit(Overloaded{
                    [](const HelpRequest& help) { std::cout << help.text; },
                    [](const RestoreOptions& options) { RunRestore(options); },
                    [](const TrainOptions& options) { RunTrain(options); },
                    [](const InfoOptions& options) { PrintInfo(options, std::cout); },
                    [](const DemoOptions& options) { RunDemo(options, std::cout); },
+                   [&](const BatchOptions& options) { RunBatch(options, args); },
                },
                command);
 }
@@ -43,7 +45,7 @@ int main(int argc, char** argv) {
     Interrupt::Install();
     const std::vector<std::string_view> args(argv + 1, argv + argc);
     try {
-        Run(ParseCommandLine(args));
+        Run(ParseCommandLine(args), {args.begin(), args.end()});
         std::cout.flush();
         return std::cout ? 0 : Fail(ExitCode::output, "cannot write to standard output");
     } catch (const CliError& error) {

@@ -3,6 +3,7 @@
 #include "apps/CliError.h"
 #include "apps/CommandLine.h"
 #include "apps/Options.h"
+#include "apps/SlurmSubmit.h"
 
 namespace {
 
@@ -131,3 +132,30 @@ TEST(Options, HelpAndVersionComeFromTheOneDescriptionOfEachCommand) {
 }
 
 } // namespace
+
+// A batch reads restore's options for every file; its Slurm tasks get them back without
+// the options that only the submission reads.
+TEST(Options, BatchTakesRestoresOptionsAndHandsThemToItsTasks) {
+    const auto batch = std::get<BatchOptions>(ParseCommandLine(
+        {"batch", "a", "b", "c", "--amount", "0.3", "-j", "3", "--shard", "1/4", "--ext", ".flac"}));
+    EXPECT_EQ(batch.inputs, (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(batch.outputFolder, "c");
+    EXPECT_FLOAT_EQ(*batch.restore.settings.amount, 0.3f);
+    EXPECT_EQ(batch.restore.input, "");
+    EXPECT_EQ(*batch.jobs, 3u);
+    EXPECT_EQ(batch.shard->index, 1u);
+    EXPECT_EQ(batch.shard->count, 4u);
+    EXPECT_EQ(*batch.extension, "flac");
+    EXPECT_EQ(UsageMessage({"batch", "a", "b", "--profile", "p", "--train", "0-1"}),
+              "--profile and --train/--train-file both give the noise profile; choose one");
+    EXPECT_EQ(UsageMessage({"batch", "a", "b", "--slurm", "--shard", "0/2"}),
+              "--slurm chooses the shards itself; leave out --shard");
+    EXPECT_EQ(UsageMessage({"batch", "--status", "a", "b"}), "batch --status takes OUTDIR alone");
+    EXPECT_EQ(UsageMessage({"batch", "a", "b", "-j", "2000"}),
+              "-j takes a whole number from 1 to 1024");
+
+    EXPECT_EQ(TaskArguments({"batch", "in", "out", "--slurm", "--shards=4", "-j", "2",
+                             "--sbatch-args", "-p x", "--wait", "-j3", "--amount", "0.5", "--",
+                             "-odd"}),
+              (std::vector<std::string>{"in", "out", "--amount", "0.5", "--", "-odd"}));
+}
