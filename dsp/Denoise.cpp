@@ -224,10 +224,13 @@ void Denoise::SmoothTimeFrequency(int channel) {
         float* out = smoothedGainDb.buffers[channel] + (t + 1) * K;
         ComputeSmoothingRatios(gain, squares + t * K, out);
         AmplitudesToDb(K, gain, levelsDb);
+        // Divisions run for every bin and selects pick the results, so that the loop
+        // vectorises; a quotient that is not picked may be infinite or NaN.
         for (int k = 0; k < K; ++k) {
             const float gainDb = levelsDb[k];
             const float ratio = out[k];
-            const float c = gainDb <= -3.0f ? ratio : ratio / (gainDb + 4.0f);
+            const float divided = ratio / (gainDb + 4.0f);
+            const float c = gainDb <= -3.0f ? ratio : divided;
             const float lowest = -floorDb[k];
             const float v = 0.667f * ((2.0f - c) * gainDb + (c - 0.5f) * lowest);
             out[k] = v < lowest ? lowest : std::min(v, gainDb);
@@ -254,7 +257,8 @@ void Denoise::ComputeSmoothingRatios(const float* gain, const float* squares, fl
             const double energy =
                 energyPrefix[std::min(K, k + half + 1)] - energyPrefix[std::max(0, k - half)];
             const float rms = std::sqrt(float(energy) * perEnergy);
-            ratio[k] = rms > 0.0f ? gain[k] / rms * q : 10.0f;
+            const float scaled = gain[k] / rms * q;
+            ratio[k] = rms > 0.0f ? scaled : 10.0f;
         }
     }
 }
