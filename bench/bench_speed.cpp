@@ -161,6 +161,8 @@ double ChainSeconds(const StereoSignal& music, const ChainSwitches& on, int repe
             highQuality->noiseProfile = chain.Profile();
             highQuality->reductionDb =
                 DSP::Restoration::ReductionDb(DSP::Restoration::defaultSetting);
+            highQuality->sensitivityDb =
+                DSP::Restoration::SensitivityDb(DSP::Restoration::defaultSetting);
             highQuality->UpdateNoise();
             chain.SetReducer(highQuality);
             chain.Setup(2, int(music.rate), blockFrames);
