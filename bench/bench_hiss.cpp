@@ -89,8 +89,8 @@ Row Evaluate(const HissFile& file, PeerReducers& peers) {
     Denoise denoise;
     LookAheadStreamer streamer(&denoise);
     streamer.Setup(1, file.rate, blockFrames);
-    denoise.reductionDb = reductionDb;
-    denoise.sensitivityDb = sensitivityDb;
+    denoise.SetReductionDb(reductionDb);
+    denoise.SetSensitivityDb(sensitivityDb);
     Train(denoise, file.noisy, file.stretchBegin, file.stretchEnd);
     const std::vector<float> standard = Stream(streamer, file.noisy);
 
