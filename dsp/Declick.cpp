@@ -101,12 +101,11 @@ void Declick::PredictionErrors(const float* x, int begin, int end, int modelOrde
     const float* a = repair.coefficients.data();
     VecCopy(end - begin, x + begin, forward + begin);
     VecCopy(end - begin, x + begin, backward + begin);
+    // Adding -aj x is subtracting aj x, to the last bit, at the widest vector width.
+    const int count = end - begin;
     for (int j = 1; j <= modelOrder; ++j) {
-        const float aj = a[j];
-        for (int n = begin; n < end; ++n)
-            forward[n] -= aj * x[n - j];
-        for (int n = begin; n < end; ++n)
-            backward[n] -= aj * x[n + j];
+        VecAddScaled(count, x + begin - j, forward + begin, -a[j]);
+        VecAddScaled(count, x + begin + j, backward + begin, -a[j]);
     }
     for (int n = begin; n < end; ++n)
         envelope[n] = std::fabs(0.5f * (forward[n] + backward[n]));

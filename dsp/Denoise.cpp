@@ -10,7 +10,6 @@
 
 namespace {
 
-using DSP::AmplitudeToDb;
 using DSP::DbToAmplitude;
 
 // Frequencies at which the time-frequency smoothing doubles its width.
@@ -68,6 +67,7 @@ void Denoise::AllocateQueues() {
     const int K = binCount;
     const int blockValues = framesPerBlock * K;
     scratch.resize(std::size_t(framesPerBlock + 2) * K);
+    levels.resize(K);
     spectra.Allocate(channelCount, sampleRate, 2 * blockValues, spectraTailFrames * 2 * K, false);
     rawGain.Allocate(channelCount, sampleRate, blockValues, rawGainTailFrames * K, false);
     smoothedGainDb.Allocate(channelCount, sampleRate, blockValues, K, false);
@@ -217,15 +217,20 @@ void Denoise::SmoothTimeFrequency(int channel) {
     const float* raw = rawGain.buffers[channel];
     float* squares = scratch.data();
     VecMul((framesPerBlock + 2) * K, raw, raw, squares);
+    float* levelsDb = levels.data();
     const float* floorDb = floorCurveDb[channel].data();
     for (int t = 0; t < framesPerBlock; ++t) {
         const float* gain = raw + (t + 1) * K;
         float* out = smoothedGainDb.buffers[channel] + (t + 1) * K;
         ComputeSmoothingRatios(gain, squares + t * K, out);
+        AmplitudesToDb(K, gain, levelsDb);
+        // Divisions run for every bin and selects pick the results, so that the loop
+        // vectorises; a quotient that is not picked may be infinite or NaN.
         for (int k = 0; k < K; ++k) {
-            const float gainDb = AmplitudeToDb(gain[k]);
+            const float gainDb = levelsDb[k];
             const float ratio = out[k];
-            const float c = gainDb <= -3.0f ? ratio : ratio / (gainDb + 4.0f);
+            const float divided = ratio / (gainDb + 4.0f);
+            const float c = gainDb <= -3.0f ? ratio : divided;
             const float lowest = -floorDb[k];
             const float v = 0.667f * ((2.0f - c) * gainDb + (c - 0.5f) * lowest);
             out[k] = v < lowest ? lowest : std::min(v, gainDb);
@@ -252,7 +257,8 @@ void Denoise::ComputeSmoothingRatios(const float* gain, const float* squares, fl
             const double energy =
                 energyPrefix[std::min(K, k + half + 1)] - energyPrefix[std::max(0, k - half)];
             const float rms = std::sqrt(float(energy) * perEnergy);
-            ratio[k] = rms > 0.0f ? gain[k] / rms * q : 10.0f;
+            const float scaled = gain[k] / rms * q;
+            ratio[k] = rms > 0.0f ? scaled : 10.0f;
         }
     }
 }
@@ -272,8 +278,7 @@ void Denoise::SmoothSoftMaximum(int channel) {
             roughness += std::fabs(x[k - 1] + x[k + 1] - 2.0f * x[k]);
         const float roughnessFactor = std::atan(roughness / K - 3.0f) + 1.6f;
         float* frameExp = scratch.data();
-        for (int k = 0; k < K; ++k)
-            frameExp[k] = std::exp(x[k]);
+        VecExp(K, x, frameExp);
         SmoothFrameSoftMaximum(x, frameExp, widthScale * roughnessFactor * softSmoothing, maxHalf);
     }
 }
@@ -301,27 +306,19 @@ void Denoise::SmoothFrameSoftMaximum(float* x, const float* frameExp, float widt
             // An empty kernel: ln 0, below every limit.
             std::fill(x + start, x + end, -std::numeric_limits<float>::infinity());
         } else if (half > 0) {
-            WeightedSums(kernels[half].data(), half, frameExp, start, end, x);
-            for (int k = start; k < end; ++k)
-                x[k] = std::log(x[k]);
+            float* sums = levels.data();
+            WeightedSums(kernels[half].data(), half, frameExp, start, end, sums);
+            VecLog(end - start, sums, x + start);
         }
         start = end;
     }
 }
 
-// out[k] = sum over j = -half ... half of kernel[half + j] * source[k + j], for k in
-// [start, end); the inner loop runs along the bins so that it vectorises.
+// sums[i] = sum over j = -half ... half of kernel[half + j] * source[start + i + j], for i
+// in [0, end - start).
 void Denoise::WeightedSums(const float* kernel, int half, const float* source, int start, int end,
-                           float* out) {
-    const int count = end - start;
-    float* sums = out + start;
-    VecZero(count, sums);
-    for (int j = -half; j <= half; ++j) {
-        const float weight = kernel[half + j];
-        const float* shifted = source + start + j;
-        for (int i = 0; i < count; ++i)
-            sums[i] += weight * shifted[i];
-    }
+                           float* sums) {
+    VecCorrelate(end - start, source + start - half, kernel, sums, 2 * half + 1);
 }
 
 void Denoise::EnsureKernels(int maxHalf) {
@@ -354,14 +351,28 @@ void Denoise::LimitAndRelease(int channel) {
     }
 }
 
+// 20 log10 of each amplitude, -400 dB below 1e-20, as AmplitudeToDb but a frame at once.
+void Denoise::AmplitudesToDb(int count, const float* amplitude, float* db) {
+    VecLog(count, amplitude, db);
+    for (int k = 0; k < count; ++k)
+        db[k] = amplitude[k] < 1e-20f ? -400.0f : db[k] * 8.685889f;
+}
+
+// 10^(db / 20) of each level, as DbToAmplitude but a frame at once.
+void Denoise::DbToAmplitudes(int count, const float* db, float* amplitude) {
+    float* exponents = levels.data();
+    for (int k = 0; k < count; ++k)
+        exponents[k] = db[k] * 0.115129255f;
+    VecExp(count, exponents, amplitude);
+}
+
 void Denoise::ApplyGain(int channel) {
     const int K = binCount;
     float* gain = scratch.data();
     for (int f = 0; f < framesPerBlock; ++f) {
         const float* gainDb = finalGainDb.buffers[channel] + f * K;
         float* spectrum = spectra.buffers[channel] + f * 2 * K;
-        for (int k = 0; k < K; ++k)
-            gain[k] = DbToAmplitude(gainDb[k]);
+        DbToAmplitudes(K, gainDb, gain);
         for (int k = 0; k < K; ++k) {
             spectrum[2 * k] *= gain[k];
             spectrum[2 * k + 1] *= gain[k];

@@ -116,7 +116,9 @@ private:
     void SmoothFrameSoftMaximum(float* frameDb, const float* frameExp, float widthScale,
                                 int maxHalf);
     static void WeightedSums(const float* kernel, int half, const float* source, int start, int end,
-                             float* out);
+                             float* sums);
+    static void AmplitudesToDb(int count, const float* amplitude, float* db);
+    void DbToAmplitudes(int count, const float* db, float* amplitude);
     void EnsureKernels(int maxHalf);
     void LimitAndRelease(int channel);
     void ApplyGain(int channel);
@@ -135,6 +137,8 @@ private:
 
     // Work area of the smoothing stages, (framesPerBlock + 2) frames of K values.
     std::vector<float> scratch;
+    // One frame of K values for the level conversions and the soft maximum's sums.
+    std::vector<float> levels;
     // Per bin: the lower reduction allowed at low frequencies, dB.
     std::vector<float> tilt;
     // Per channel and bin, derived from the curves: the magnitude above which a bin counts

@@ -140,6 +140,12 @@ void VecAddScaled(int n, const float* src, float* srcDst, float c) {
     Kernels().addScaled(n, src, srcDst, c);
 }
 
+void VecCorrelate(int n, const float* src, const float* taps, float* dst, int tapCount) {
+    if (Empty(n, src, taps) || dst == nullptr) return;
+    if (tapCount <= 0) return VecZero(n, dst);
+    Kernels().correlate(n, src, taps, dst, tapCount);
+}
+
 void VecExp(int n, const float* src, float* dst) {
     if (Empty(n, src, dst)) return;
     Kernels().exp(n, src, dst);

@@ -4,7 +4,7 @@
 // less does nothing and leaves the destination untouched; so do null pointers.
 // Sources and destinations must not overlap, except for VecMove and the in-place
 // operands named srcDst.
-// VecAdd, VecAddProduct, VecAddScaled, VecMul, VecExp and VecLog run the widest
+// VecAdd, VecAddProduct, VecAddScaled, VecMul, VecCorrelate, VecExp and VecLog run the widest
 // instruction set the processor offers (chosen once, at their first call; see
 // SimdDispatch.h), with the same roundings as the baseline (no fused multiply-adds).
 
@@ -30,6 +30,10 @@ void VecMul(int n, const float* a, const float* b, float* dst);
 // dst[i] = (src[i] - offset) * (1 / divisor); nothing is written when |divisor| is
 // below the smallest normal float.
 void VecNormalize(int n, const float* src, float* dst, float offset, float divisor);
+// dst[i] = taps[0] src[i] + taps[1] src[i + 1] + ... + taps[tapCount - 1] src[i + tapCount - 1],
+// summed in that order from zero, each product rounded before it is added (so the same
+// as zeroing dst and calling VecAddScaled once per tap). src holds n + tapCount - 1 values.
+void VecCorrelate(int n, const float* src, const float* taps, float* dst, int tapCount);
 // dst[i] = e^src[i] within 2e-7 relative error; src is clamped to [-87.3, 88.3],
 // so results stay normal, finite floats. NaN gives an unspecified value.
 void VecExp(int n, const float* src, float* dst);

@@ -15,6 +15,7 @@ struct VecKernels {
     void (*mul)(int n, const float* a, const float* b, float* dst);
     void (*exp)(int n, const float* src, float* dst);
     void (*log)(int n, const float* src, float* dst);
+    void (*correlate)(int n, const float* src, const float* taps, float* dst, int tapCount);
 };
 
 const VecKernels& VecKernelsSse2();

@@ -122,6 +122,40 @@ void Log(int n, const float* src, float* dst) {
     ForEachLanes<1>(n, {src}, dst, [](const Lanes* x) { return LogLanes(x[0]); });
 }
 
-constexpr VecKernels kKernels{Add, AddProduct, AddScaled, Mul, Exp, Log};
+// One output: the taps in order from 0, each product rounded and then added, exactly
+// as the vector lanes do it.
+float CorrelateOne(const float* src, const float* taps, int tapCount) {
+    float sum = 0.0f;
+    for (int t = 0; t < tapCount; ++t)
+        sum = sum + taps[t] * src[t];
+    return sum;
+}
+
+// dst[i] = sum of taps[t] * src[i + t]. Four vectors of outputs stay in registers over
+// all taps, so each tap costs one load per vector and the additions of the four
+// overlap; the sums see the same operations in the same order as CorrelateOne.
+void Correlate(int n, const float* src, const float* taps, float* dst, int tapCount) {
+    int i = 0;
+    for (; i + 4 * kLanes <= n; i += 4 * kLanes) {
+        Lanes sum[4] = {};
+        for (int t = 0; t < tapCount; ++t) {
+            const Lanes tap = Splat(taps[t]);
+            for (int v = 0; v < 4; ++v)
+                sum[v] = sum[v] + tap * Load(src + i + v * kLanes + t);
+        }
+        for (int v = 0; v < 4; ++v)
+            Store(dst + i + v * kLanes, sum[v]);
+    }
+    for (; i + kLanes <= n; i += kLanes) {
+        Lanes sum = {};
+        for (int t = 0; t < tapCount; ++t)
+            sum = sum + Splat(taps[t]) * Load(src + i + t);
+        Store(dst + i, sum);
+    }
+    for (; i < n; ++i)
+        dst[i] = CorrelateOne(src + i, taps, tapCount);
+}
+
+constexpr VecKernels kKernels{Add, AddProduct, AddScaled, Mul, Exp, Log, Correlate};
 
 } // namespace

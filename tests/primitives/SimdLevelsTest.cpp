@@ -169,3 +169,20 @@ TEST(SimdLevels, ArithmeticKernelsMatchTheDoubleResultOnEveryLevel) {
         }
     }
 }
+
+// The correlation is the zeroed sum of one scaled addition per tap, to the last bit, on
+// every level, for lengths on both sides of the four-vector blocks and the tail.
+TEST(SimdLevels, CorrelationEqualsOneScaledAdditionPerTapOnEveryLevel) {
+    const auto taps = Noise(9, 7, 0.0f, 1.0f);
+    for (SimdLevel level : LevelsHere()) {
+        const VecKernels& k = VecKernelsFor(level);
+        for (int n : {1, 5, 16, 31, 64, 65, 70, 131}) {
+            const auto src = Noise(n + 8, n, 0.0f, 3.0f);
+            std::vector<float> got(n), want(n, 0.0f);
+            k.correlate(n, src.data(), taps.data(), got.data(), 9);
+            for (int t = 0; t < 9; ++t)
+                k.addScaled(n, src.data() + t, want.data(), taps[t]);
+            EXPECT_EQ(got, want) << SimdLevelName(level) << " n = " << n;
+        }
+    }
+}

@@ -1,0 +1,391 @@
+// Speed per stream, in one run, every figure beside its target: 60 s of real stereo music
+// at 44.1 kHz (a planetblupi track with hiss added at -50 dBFS), noise profile learnt from
+// its first 2 s. Times are CPU seconds (this process, or a child and its descendants), the
+// best of a few repeats, so that a busy machine disturbs them little; ./x bench pins the
+// run to one core.
+//   - the restoration chain in this process, with the standard and the high-quality reducer
+//   - `sonavel restore` as a user runs it (decoding and encoding included)
+//   - noise reduction alone against SoX `noisered` (both learn the profile and reduce)
+//   - the whole command against ffmpeg's `adeclip,adeclick,afftdn`
+//   - forward plus inverse real FFT against FFTW (FFTW_MEASURE) at 2048 and 16384 points
+//   - peak memory of `sonavel restore` on 1 and 60 minutes of the same music
+// Usage: bench_speed [repeats, default 3]
+// Exit code: 0 when every target is met, 1 otherwise.
+
+#include "bench/quality/RepairDamage.h"
+#include "dsp/LogSpectralDenoise.h"
+#include "dsp/ParameterMapping.h"
+#include "dsp/RestorationChain.h"
+#include "primitives/RealFFT.h"
+#include "primitives/SimdDispatch.h"
+#include "support/Signals.h"
+
+#include <fcntl.h>
+#include <fftw3.h>
+#include <sndfile.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+using DSP::Restoration::ChainSwitches;
+using DSP::Restoration::RestorationChain;
+
+namespace {
+
+constexpr double musicSeconds = 60.0;
+constexpr double musicOffset = 30.0;
+constexpr double trainingSeconds = 2.0;
+constexpr int blockFrames = 4096;
+
+bool allMet = true;
+
+void Report(const char* what, double value, const char* unit, bool met, const char* target) {
+    std::printf("  %-46s %9.2f %-3s  target %-22s %s\n", what, value, unit, target,
+                met ? "PASS" : "FAIL");
+    allMet = allMet && met;
+}
+
+double CpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + 1e-9 * double(t.tv_nsec);
+}
+
+// The least CPU time of `repeats` runs of work.
+double BestOf(int repeats, const std::function<void()>& work) {
+    double best = 1e30;
+    for (int r = 0; r < repeats; ++r) {
+        const double start = CpuSeconds();
+        work();
+        best = std::min(best, CpuSeconds() - start);
+    }
+    return best;
+}
+
+StereoSignal LoadStereoMusic() {
+    StereoSignal s;
+    SF_INFO info{};
+    SNDFILE* file = sf_open(defaultTrack, SFM_READ, &info);
+    if (file == nullptr || info.channels != 2) {
+        std::fprintf(stderr, "cannot read %s as stereo (install planetblupi-music-ogg)\n",
+                     defaultTrack);
+        if (file != nullptr) sf_close(file);
+        return s;
+    }
+    const sf_count_t frames = sf_count_t(musicSeconds * info.samplerate);
+    sf_seek(file, sf_count_t(musicOffset * info.samplerate), SEEK_SET);
+    std::vector<float> interleaved(std::size_t(frames) * 2);
+    const sf_count_t read = sf_readf_float(file, interleaved.data(), frames);
+    sf_close(file);
+    s.rate = std::uint32_t(info.samplerate);
+    for (sf_count_t i = 0; i < read; ++i) {
+        s.left.push_back(interleaved[2 * i]);
+        s.right.push_back(interleaved[2 * i + 1]);
+    }
+    AddHiss(s, -50.0f, 3);
+    return s;
+}
+
+bool WriteWave(const fs::path& path, const StereoSignal& s, int repeats) {
+    SF_INFO info{};
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    info.channels = 2;
+    info.samplerate = int(s.rate);
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    if (file == nullptr) return false;
+    std::vector<float> frames;
+    for (std::size_t i = 0; i < s.Frames(); ++i) {
+        frames.push_back(s.left[i]);
+        frames.push_back(s.right[i]);
+    }
+    bool ok = true;
+    for (int r = 0; r < repeats && ok; ++r)
+        ok = sf_writef_float(file, frames.data(), sf_count_t(s.Frames())) == sf_count_t(s.Frames());
+    return sf_close(file) == 0 && ok;
+}
+
+// ---- the chain in this process
+
+// Streams [first, last) frames of the music through the chain in blocks.
+void Stream(RestorationChain& chain, const StereoSignal& music, std::size_t first,
+            std::size_t last, const ChainSwitches& on) {
+    std::vector<float> left(blockFrames), right(blockFrames);
+    float* block[] = {left.data(), right.data()};
+    for (std::size_t at = first; at < last; at += blockFrames) {
+        const int frames = int(std::min<std::size_t>(blockFrames, last - at));
+        std::copy_n(music.left.begin() + long(at), frames, left.begin());
+        std::copy_n(music.right.begin() + long(at), frames, right.begin());
+        chain.Process(block, 2, frames, on);
+    }
+}
+
+void Train(RestorationChain& chain, const StereoSignal& music) {
+    ChainSwitches learn{};
+    learn.declip = learn.declick = learn.reduction = false;
+    learn.training = true;
+    chain.StartTraining();
+    Stream(chain, music, 0, std::size_t(trainingSeconds * music.rate), learn);
+    chain.FinishTraining();
+    chain.Reset();
+}
+
+// CPU seconds of learning the profile and restoring the whole music; the high-quality
+// reducer, when given, takes the slot after learning.
+double ChainSeconds(const StereoSignal& music, const ChainSwitches& on, int repeats,
+                    LogSpectralDenoise* highQuality) {
+    RestorationChain chain;
+    chain.Setup(2, int(music.rate), blockFrames);
+    chain.SetReductionDb(DSP::Restoration::ReductionDb(DSP::Restoration::defaultSetting));
+    chain.SetSensitivityDb(DSP::Restoration::SensitivityDb(DSP::Restoration::defaultSetting));
+    chain.SetDetectionLevelDb(
+        DSP::Restoration::DetectionLevelDb(DSP::Restoration::defaultSetting));
+    return BestOf(repeats, [&] {
+        chain.SetReducer(nullptr);
+        chain.Setup(2, int(music.rate), blockFrames);
+        Train(chain, music);
+        if (highQuality != nullptr) {
+            highQuality->noiseProfile = chain.Profile();
+            highQuality->reductionDb =
+                DSP::Restoration::ReductionDb(DSP::Restoration::defaultSetting);
+            highQuality->sensitivityDb =
+                DSP::Restoration::SensitivityDb(DSP::Restoration::defaultSetting);
+            highQuality->UpdateNoise();
+            chain.SetReducer(highQuality);
+            chain.Setup(2, int(music.rate), blockFrames);
+        }
+        Stream(chain, music, 0, music.Frames(), on);
+    });
+}
+
+// ---- commands
+
+struct Child {
+    bool ran = false;
+    double cpuSeconds = 0.0;
+    double peakMegabytes = 0.0;
+};
+
+// Runs the command to its end under /usr/bin/time, which reports the peak memory of the
+// command alone (the rusage of a child spawned from here would also count this process's
+// memory, shared until the command starts). The CPU time is that of the child and all it
+// waited for.
+Child Run(const fs::path& dir, const std::vector<std::string>& command) {
+    const fs::path memory = dir / "peak-memory";
+    std::vector<std::string> timed{"/usr/bin/time", "-f", "%M", "-o", memory.string()};
+    timed.insert(timed.end(), command.begin(), command.end());
+    std::vector<char*> argv;
+    for (const std::string& arg : timed)
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t quiet;
+    posix_spawn_file_actions_init(&quiet);
+    posix_spawn_file_actions_addopen(&quiet, 1, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, argv[0], &quiet, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&quiet);
+    if (spawned != 0) return {};
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    Child child;
+    child.ran = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    child.cpuSeconds = double(usage.ru_utime.tv_sec) + 1e-6 * double(usage.ru_utime.tv_usec) +
+                       double(usage.ru_stime.tv_sec) + 1e-6 * double(usage.ru_stime.tv_usec);
+    double kilobytes = 0.0;
+    std::ifstream(memory) >> kilobytes;
+    child.peakMegabytes = kilobytes / 1024.0;
+    return child;
+}
+
+// The least CPU time of `repeats` runs of the commands, run one after the other each time.
+Child BestRun(const fs::path& dir, const std::vector<std::vector<std::string>>& commands,
+              int repeats) {
+    Child best;
+    best.cpuSeconds = 1e30;
+    for (int r = 0; r < repeats; ++r) {
+        Child total{true, 0.0, 0.0};
+        for (const auto& command : commands) {
+            const Child one = Run(dir, command);
+            total.ran = total.ran && one.ran;
+            total.cpuSeconds += one.cpuSeconds;
+            total.peakMegabytes = std::max(total.peakMegabytes, one.peakMegabytes);
+        }
+        if (!total.ran) return total;
+        if (total.cpuSeconds < best.cpuSeconds) best = total;
+    }
+    return best;
+}
+
+std::vector<std::string> Sonavel(const fs::path& in, const fs::path& out) {
+    return {SONAVEL_BINARY, "restore", in.string(), out.string(),
+            "--train",      "0-2",     "--quiet",   "--force"};
+}
+
+// ---- FFT
+
+std::vector<float> Noise(int n) {
+    std::mt19937 gen(1);
+    std::uniform_real_distribution<float> dist(-1.0f, 1.0f);
+    std::vector<float> v(std::size_t(n) + 2);
+    for (float& x : v)
+        x = dist(gen);
+    return v;
+}
+
+// CPU seconds per forward plus inverse transform, the best of `repeats` batches.
+double PerTransform(int n, int repeats, const std::function<void()>& pair) {
+    const int batch = std::max(200, 8000000 / n);
+    return BestOf(repeats, [&] {
+               for (int i = 0; i < batch; ++i)
+                   pair();
+           }) /
+           batch;
+}
+
+double FftRatio(int n, int repeats) {
+    RealFFT ours;
+    ours.Init(n);
+    std::vector<float> signal = Noise(n), spectrum(std::size_t(n) + 2);
+    const double oursSeconds = PerTransform(n, repeats, [&] {
+        ours.Forward(signal.data(), spectrum.data());
+        ours.Inverse(spectrum.data(), signal.data());
+    });
+    float* in = fftwf_alloc_real(std::size_t(n));
+    fftwf_complex* out = fftwf_alloc_complex(std::size_t(n) / 2 + 1);
+    fftwf_plan forward = fftwf_plan_dft_r2c_1d(n, in, out, FFTW_MEASURE);
+    fftwf_plan inverse = fftwf_plan_dft_c2r_1d(n, out, in, FFTW_MEASURE);
+    std::copy_n(Noise(n).begin(), n, in);
+    const double fftwSeconds = PerTransform(n, repeats, [&] {
+        fftwf_execute(forward);
+        fftwf_execute(inverse);
+    });
+    fftwf_destroy_plan(forward);
+    fftwf_destroy_plan(inverse);
+    fftwf_free(out);
+    fftwf_free(in);
+    return oursSeconds / fftwSeconds;
+}
+
+// ---- the sections
+
+void ChainFigures(const StereoSignal& music, int repeats) {
+    std::puts("Restoration chain in process (declip + declick + noise reduction, learning "
+              "included):");
+    const ChainSwitches all{};
+    const double standard = ChainSeconds(music, all, repeats, nullptr);
+    Report("standard reducer, x real time", musicSeconds / standard, "x", musicSeconds / standard >= 200.0,
+           ">= 200x");
+    LogSpectralDenoise highQuality;
+    const double high = ChainSeconds(music, all, repeats, &highQuality);
+    Report("high-quality reducer, x real time", musicSeconds / high, "x", musicSeconds / high >= 150.0,
+           ">= 150x");
+}
+
+void CommandFigures(const fs::path& dir, const StereoSignal& music, int repeats) {
+    const fs::path in = dir / "music.wav";
+    if (!WriteWave(in, music, 1)) return void(std::puts("cannot write the test file"));
+    std::puts("Commands on the same file (CPU time of the process and its children):");
+    const Child ours = BestRun(dir, {Sonavel(in, dir / "ours.wav")}, repeats);
+    if (!ours.ran) return void(std::puts("  sonavel restore failed"));
+    Report("sonavel restore, x real time", musicSeconds / ours.cpuSeconds, "x",
+           musicSeconds / ours.cpuSeconds >= 200.0, ">= 200x");
+
+    ChainSwitches reductionOnly{};
+    reductionOnly.declip = reductionOnly.declick = false;
+    const double reduction = ChainSeconds(music, reductionOnly, repeats, nullptr);
+    const fs::path noise = dir / "noise.wav", profile = dir / "noise.prof";
+    const Child sox = BestRun(
+        dir,
+        {{"sox", "-V1", in.string(), noise.string(), "trim", "0", "2"},
+         {"sox", "-V1", noise.string(), "-n", "noiseprof", profile.string()},
+         {"sox", "-V1", in.string(), (dir / "sox.wav").string(), "noisered", profile.string(),
+          "0.21"}},
+        repeats);
+    if (sox.ran) {
+        std::printf("  noise reduction alone: ours %.3f s, SoX noisered %.3f s\n", reduction,
+                    sox.cpuSeconds);
+        Report("noise reduction, times faster than SoX", sox.cpuSeconds / reduction, "x",
+               sox.cpuSeconds / reduction >= 2.5, ">= 2.5x");
+    } else {
+        std::puts("  sox not available: noise reduction comparison skipped");
+    }
+
+    const Child ffmpeg =
+        BestRun(dir,
+                {{"ffmpeg", "-v", "error", "-y", "-i", in.string(), "-af",
+                  "adeclip,adeclick,afftdn", (dir / "ffmpeg.wav").string()}},
+                1);
+    if (ffmpeg.ran) {
+        std::printf("  whole chain: sonavel restore %.3f s, ffmpeg %.3f s\n", ours.cpuSeconds,
+                    ffmpeg.cpuSeconds);
+        Report("sonavel's share of ffmpeg's CPU time", ours.cpuSeconds / ffmpeg.cpuSeconds, "",
+               ours.cpuSeconds / ffmpeg.cpuSeconds <= 0.05, "<= 0.05 (1/20)");
+    } else {
+        std::puts("  ffmpeg not available: chain comparison skipped");
+    }
+}
+
+void FftFigures(int repeats) {
+    std::printf("Real FFT, forward + inverse, against FFTW (instruction set %s):\n",
+                SimdLevelName(ActiveSimdLevel()));
+    for (int n : {2048, 16384}) {
+        const double ratio = FftRatio(n, repeats);
+        const std::string what = "N = " + std::to_string(n) + ", our time / FFTW's";
+        Report(what.c_str(), ratio, "", ratio <= 1.2, "<= 1.2");
+    }
+}
+
+void MemoryFigures(const fs::path& dir, const StereoSignal& music) {
+    std::puts("Peak memory of sonavel restore:");
+    double peaks[2] = {};
+    const int minutes[2] = {1, 60};
+    for (int i = 0; i < 2; ++i) {
+        const fs::path in = dir / "long.wav";
+        if (!WriteWave(in, music, minutes[i])) return void(std::puts("cannot write the long file"));
+        const Child run = Run(dir, Sonavel(in, dir / "long-out.wav"));
+        fs::remove(in);
+        fs::remove(dir / "long-out.wav");
+        if (!run.ran) return void(std::puts("  sonavel restore failed on the long file"));
+        peaks[i] = run.peakMegabytes;
+        std::printf("  %2d min: %.1f MB\n", minutes[i], peaks[i]);
+    }
+    // Constant within the noise of the allocator and the file buffers: 1 MB or 5 %.
+    const double growth = peaks[1] - peaks[0];
+    Report("growth from 1 to 60 minutes", growth, "MB",
+           growth <= std::max(1.0, 0.05 * peaks[0]), "<= max(1 MB, 5 %)");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const int repeats = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+    const StereoSignal music = LoadStereoMusic();
+    if (music.Frames() == 0) return 1;
+    char pattern[] = "/tmp/bench_speed-XXXXXX";
+    if (mkdtemp(pattern) == nullptr) return 1;
+    const fs::path dir = pattern;
+    std::printf("60 s of stereo %u Hz music (%s from %.0f s, hiss at -50 dBFS), profile "
+                "learnt from the first %.0f s; CPU seconds, best of %d\n",
+                music.rate, defaultTrack, musicOffset, trainingSeconds, repeats);
+    ChainFigures(music, repeats);
+    CommandFigures(dir, music, repeats);
+    FftFigures(repeats);
+    MemoryFigures(dir, music);
+    fs::remove_all(dir);
+    std::puts(allMet ? "All targets met." : "Some targets are not met.");
+    return allMet ? 0 : 1;
+}
