@@ -108,6 +108,8 @@ void LogSpectralDenoise::Setup(int channelCount_, int rate, int maxFrames) {
     latency = frameSize + hop;
     lookAhead = 0;
     profileScale = DSP::NoiseProfileScale(frameSize);
+    // The gain's shared table is built here, never on the first processed frame.
+    HalfExpIntegralExp(1.0f);
     fft.Init(frameSize);
     // Square-root periodic Hann windows on both sides: their product, a Hann window,
     // overlap-adds to 2 at a quarter-frame hop, hence the 1/2 on synthesis.

@@ -228,7 +228,7 @@ TEST_F(Cli, InfoReportsEachStagesLatencyAndTheirSum) {
         // The default reducer is the high-quality one; standard is the filter's.
         EXPECT_NE(run.out.find("\"quality\":\"high\",\"qualities\":{\"standard\":{\"stages\":"),
                   std::string::npos);
-        EXPECT_EQ(number("denoise"), rate == std::string("44100") ? 2560 : 5120);
+        EXPECT_EQ(number("denoise"), 2560);
         EXPECT_NE(run.out.find("{\"name\":\"Reduction Amount\",\"option\":\"--amount V\","
                                "\"type\":\"float\",\"min\":0,\"max\":1,\"default\":0.5}"),
                   std::string::npos);
@@ -274,7 +274,7 @@ TEST_F(Cli, TrainAutoFindsAPlantedNoiseStretch) {
     StereoSignal music = SynthesiseMusic(0.0, 2.0, 44100, 0.5f);
     const StereoSignal pause = SynthesiseMusic(1.5, 0.0, 44100, 0.5f);
     StereoSignal planted = music;
-    for (const StereoSignal* part : {&pause, &music}) {
+    for (const StereoSignal* part : {&pause, static_cast<const StereoSignal*>(&music)}) {
         planted.left.insert(planted.left.end(), part->left.begin(), part->left.end());
         planted.right.insert(planted.right.end(), part->right.begin(), part->right.end());
     }

@@ -90,7 +90,7 @@ TEST(RestorationChain, ProfileBytesAreLittleEndianFloatsAndComeBackUnchanged) {
 }
 
 // Runs `signal` through the chain in blocks of 4096 frames, in place, one channel.
-void Run(RestorationChain& chain, std::vector<float>& signal, const ChainSwitches& on) {
+void RunBlocks(RestorationChain& chain, std::vector<float>& signal, const ChainSwitches& on) {
     for (std::size_t at = 0; at + 4096 <= signal.size(); at += 4096) {
         float* block[] = {signal.data() + at};
         chain.Process(block, 1, 4096, on);
@@ -114,7 +114,7 @@ TEST(RestorationChain, TheHighQualityReducerFollowsTheLearntProfileAndTheAmount)
     EXPECT_EQ(chain.ReportedLatency(high), 2560);
     high.training = true;
     std::vector<float> noise = WhiteNoise(frames, 0.01f, 3);
-    Run(chain, noise, high);
+    RunBlocks(chain, noise, high);
     chain.FinishTraining();
     high.training = false;
 
@@ -123,7 +123,7 @@ TEST(RestorationChain, TheHighQualityReducerFollowsTheLearntProfileAndTheAmount)
         std::vector<float> input = WhiteNoise(frames, 0.01f, 4);
         std::vector<float> output = input;
         chain.Reset();
-        Run(chain, output, high);
+        RunBlocks(chain, output, high);
         const double turnedDown =
             LevelDb(input, 0, frames / 2) - LevelDb(output, frames / 2, frames);
         EXPECT_NEAR(turnedDown, reductionDb, 1.0);
@@ -132,7 +132,7 @@ TEST(RestorationChain, TheHighQualityReducerFollowsTheLearntProfileAndTheAmount)
         ChainSwitches keep = high;
         keep.keepOnlyNoise = true;
         chain.Reset();
-        Run(chain, removed, keep);
+        RunBlocks(chain, removed, keep);
         double largest = 0.0;
         for (std::size_t i = 0; i + 2560 < frames; ++i)
             largest = std::max(largest, std::fabs(double(output[i + 2560]) - removed[i + 2560] -
