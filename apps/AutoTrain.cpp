@@ -62,10 +62,10 @@ void MapToFile(const DSP::NoiseStretch& stretch, const std::vector<Excerpt>& exc
 }
 
 std::string Clock(std::int64_t frame, std::uint32_t rate) {
-    const double seconds = double(frame) / rate;
-    const int minutes = int(seconds / 60.0);
+    const std::int64_t tenths = std::llround(double(frame) * 10.0 / rate);
     char text[32];
-    std::snprintf(text, sizeof text, "%d:%04.1f", minutes, seconds - 60.0 * minutes);
+    std::snprintf(text, sizeof text, "%lld:%02lld.%lld", static_cast<long long>(tenths / 600),
+                  static_cast<long long>(tenths % 600 / 10), static_cast<long long>(tenths % 10));
     return text;
 }
 

@@ -197,7 +197,7 @@ TEST_F(Cli, AnInterruptedRunLeavesNothing) {
     AddHiss(noise, -20.0f, 4);
     Write(At("in.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, noise);
     const auto before = Files();
-    const pid_t pid = Start({"restore", At("in.wav"), At("out.wav")});
+    const pid_t pid = Start({"restore", At("in.wav"), At("out.wav"), "--quiet"});
     // Once the temporary output exists the run is under way.
     const auto underWay = [&] {
         const auto files = Files();
@@ -253,7 +253,7 @@ double SnrDb(const Audio& out, const StereoSignal& clean, double from, double to
 TEST_F(Cli, TheHighQualityReducerRemovesMoreHissThanTheStandardOne) {
     const StereoSignal clean = SynthesiseMusic(1.0, 3.0, 44100, 0.5f);
     StereoSignal noisy = clean;
-    AddHiss(noisy, -40.0f, 5);
+    AddHiss(noisy, -30.0f, 5);
     Write(At("in.wav"), SF_FORMAT_WAV | SF_FORMAT_FLOAT, noisy);
     double snr[2] = {};
     for (const int high : {0, 1}) {
@@ -264,8 +264,9 @@ TEST_F(Cli, TheHighQualityReducerRemovesMoreHissThanTheStandardOne) {
         snr[high] = SnrDb(Read(At("out.wav")), clean, 1.2, 3.7);
     }
     const double before = SnrDb(Read(At("in.wav")), clean, 1.2, 3.7);
-    EXPECT_GT(snr[0], before + 3.0) << before;
-    EXPECT_GT(snr[1], snr[0] + 1.0) << before;
+    // Measured: 13.4 dB before, 17.3 dB standard, 25.3 dB high.
+    EXPECT_GT(snr[0], before + 2.5);
+    EXPECT_GT(snr[1], snr[0] + 5.0);
 }
 
 // Music, 1.5 s of hiss alone, music: the pause is found and named on stderr, and the
