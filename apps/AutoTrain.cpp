@@ -105,10 +105,20 @@ std::string AutoTrain::Describe(const AutoTrainResult& result, std::uint32_t rat
     if (result.stretchesInFile.empty())
         return "no noise-only stretch found; the noise floor was estimated from the quietest "
                "moments of each band";
+    const std::vector<DSP::NoiseStretch>& stretches = result.stretchesInFile;
     std::string text = "learnt the noise from ";
-    for (std::size_t i = 0; i < result.stretchesInFile.size(); ++i) {
-        const DSP::NoiseStretch& s = result.stretchesInFile[i];
-        text += (i > 0 ? ", " : "") + Clock(s.begin, rate) + "-" + Clock(s.end, rate);
+    std::int64_t total = 0;
+    for (std::size_t i = 0; i < stretches.size(); ++i) {
+        total += stretches[i].end - stretches[i].begin;
+        if (i < shownStretches)
+            text += (i > 0 ? ", " : "") + Clock(stretches[i].begin, rate) + "-" +
+                    Clock(stretches[i].end, rate);
+    }
+    if (stretches.size() > shownStretches) {
+        char more[96];
+        std::snprintf(more, sizeof more, " and %zu more stretches (%.1f s in all)",
+                      stretches.size() - shownStretches, double(total) / rate);
+        text += more;
     }
     return text;
 }

@@ -8,6 +8,7 @@
 // start (lead-in) and the last at the end (run-out). Stretches are reported in the
 // file's own time and never span two excerpts.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -27,11 +28,14 @@ class AutoTrain {
 public:
     static constexpr double sampleSeconds = 180.0;
     static constexpr double excerptSeconds = 10.0;
+    // Stretches named one by one in Describe; the rest are counted.
+    static constexpr std::size_t shownStretches = 5;
 
     // Reads `file` from its start; non-finite samples are read as silence.
     static AutoTrainResult Learn(AudioReader& file);
     // The learnt levels into the plug-in, as a loaded profile would set them.
     static void Load(const DSP::LearntNoise& noise, HostPlugin& plugin);
-    // "learnt the noise from 0:00.0-0:01.5, ..." or the floor estimate's line.
+    // "learnt the noise from 0:00.0-0:01.5, 2:03.0-2:05.1" (then "and N more stretches
+    // (T s in all)") or the floor estimate's line.
     static std::string Describe(const AutoTrainResult& result, std::uint32_t rate);
 };
