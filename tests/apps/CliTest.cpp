@@ -293,7 +293,7 @@ TEST_F(Cli, TrainAutoFindsAPlantedNoiseStretch) {
     EXPECT_GT(last - first, 1.0);
     const RunResult told = Sonavel({"restore", At("in.wav"), At("b.wav"), "--train", "auto"});
     EXPECT_EQ(told.err, found.err);
-    EXPECT_EQ(ReadText(At("a.wav")), ReadText(At("b.wav")));
+    EXPECT_EQ(Read(At("a.wav")).samples, Read(At("b.wav")).samples);
 
     AddHiss(music, -40.0f, 7);
     Write(At("music.wav"), SF_FORMAT_WAV | SF_FORMAT_FLOAT, music);
