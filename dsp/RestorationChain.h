@@ -67,9 +67,9 @@ public:
 
     // The chain in place on `channels` planar buffers of `frames` frames (at most the
     // set-up block length). Non-finite and huge samples are first made safe (InputGuard);
-    // frames that held a non-finite one are not learnt. A block of another channel count sets the stages up again,
-    // which allocates: only a mono/stereo switch does that.
-    // Real-time: allocates nothing, takes no lock.
+    // frames that held a non-finite one are not learnt. A block of another channel count sets the
+    // stages up again, which allocates: only a mono/stereo switch does that. Real-time: allocates
+    // nothing, takes no lock.
     void Process(float* const* block, int channels, int frames, const ChainSwitches& on);
 
     // The enabled stages' delays as a host reports them; learning does not count.

@@ -284,9 +284,9 @@ TEST_F(Cli, TrainAutoFindsAPlantedNoiseStretch) {
     const RunResult found = Sonavel({"restore", At("in.wav"), At("a.wav")});
     ASSERT_EQ(found.code, 0) << found.err;
     double first = 0.0, last = 0.0;
-    ASSERT_EQ(std::sscanf(found.err.c_str(), "sonavel: learnt the noise from 0:%lf-0:%lf", &first,
-                          &last),
-              2)
+    ASSERT_EQ(
+        std::sscanf(found.err.c_str(), "sonavel: learnt the noise from 0:%lf-0:%lf", &first, &last),
+        2)
         << found.err;
     EXPECT_GE(first, 2.0);
     EXPECT_LE(last, 3.5);

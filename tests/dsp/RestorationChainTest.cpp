@@ -135,8 +135,8 @@ TEST(RestorationChain, TheHighQualityReducerFollowsTheLearntProfileAndTheAmount)
         RunBlocks(chain, removed, keep);
         double largest = 0.0;
         for (std::size_t i = 0; i + 2560 < frames; ++i)
-            largest = std::max(largest, std::fabs(double(output[i + 2560]) - removed[i + 2560] -
-                                                  input[i]));
+            largest = std::max(largest,
+                               std::fabs(double(output[i + 2560]) - removed[i + 2560] - input[i]));
         EXPECT_LT(largest, 1e-6);
     }
 }

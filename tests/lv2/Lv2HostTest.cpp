@@ -15,8 +15,8 @@
 #include <sndfile.h>
 #include <unistd.h>
 
-#include "support/Signals.h"
 #include "lv2/Uris.h"
+#include "support/Signals.h"
 #include "tests/lv2/LilvHost.h"
 
 namespace fs = std::filesystem;

@@ -8,8 +8,8 @@
 #include <new>
 #include <random>
 
-#include "support/Signals.h"
 #include "lv2/Uris.h"
+#include "support/Signals.h"
 #include "tests/lv2/LilvHost.h"
 
 namespace {
@@ -79,11 +79,10 @@ TEST(Lv2Run, AllocatesNothingFromTheFirstBlock) {
     const Planar in{signal.left, signal.right};
     LilvHost host;
     PluginRun run(host, SONAVEL_LV2_STEREO_URI, 48000);
-    const std::vector<Move> moves{{"train", 1},       {"train", 0},      {"enabled", 0},
-                                  {"denoise", 0},     {"enabled", 1},    {"quality", 0},
-                                  {"amount", 0.8f},   {"declip", 0},     {"noise_only", 1},
-                                  {"denoise", 1},     {"quality", 1},    {"sensitivity", 0.2f},
-                                  {"noise_only", 0},  {"declip", 1}};
+    const std::vector<Move> moves{
+        {"train", 1},   {"train", 0},          {"enabled", 0},    {"denoise", 0},    {"enabled", 1},
+        {"quality", 0}, {"amount", 0.8f},      {"declip", 0},     {"noise_only", 1}, {"denoise", 1},
+        {"quality", 1}, {"sensitivity", 0.2f}, {"noise_only", 0}, {"declip", 1}};
     Pass(run, in, moves, 1, true);
     lilv_instance_deactivate(run.Instance());
     lilv_instance_activate(run.Instance());
