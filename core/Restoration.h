@@ -85,7 +85,6 @@ public:
     bool GetTraining() const { return training; }
     // On starts a learning pass; off turns what was heard into the noise profile.
     void SetTraining(bool value);
-    bool GetHighQuality() const { return highQuality; }
     // Chooses the reducer for the next block and reports the latency change like a
     // stage switch. Allocates nothing.
     void SetHighQuality(bool value) { SetStageSwitch(highQuality, value); }
