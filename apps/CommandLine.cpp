@@ -78,21 +78,25 @@ void ExpectFiles(const std::vector<std::string>& files, std::size_t count, const
 class RestoreSpec : public CommandSpec {
 public:
     void Define(CLI::App& app) override {
-        AddValue(app, "--train", "START-END",
+        AddValue(app, "--train", "START-END|auto",
                  "learn the noise from this range of INPUT (seconds or m:ss.s; START- runs "
-                 "to the end)",
-                 [this](auto& text) { o.trainRange = ParseTimeRange(text); });
+                 "to the end); auto, the default without --train-file or --profile, finds "
+                 "noise-only stretches or the quietest moments itself",
+                 [this](auto& text) { SetTrain(text); });
         AddValue(app, "--train-file", "FILE",
                  "learn it from another file (all of it, or its --train range)",
                  [this](auto& text) { o.trainFile = text; });
         AddValue(app, "--profile", "FILE", "use a profile saved by `sonavel train`",
                  [this](auto& text) { o.profile = text; });
+        AddValue(app, "--quality", "high|standard",
+                 "the noise reducer: high (default) or standard, the DirectShow filter's",
+                 [this](auto& text) { o.highQuality = ParseHighQuality(text); });
         AddSettings(app, o.settings);
         AddValue(app, "--format", "pcm16|pcm24|pcm32|float|double",
                  "output samples (default: the input's)",
                  [this](auto& text) { o.format = ParseFormat(text); });
         AddFlag(app, "--force", o.force, "replace OUTPUT if it exists");
-        AddFlag(app, "--quiet", o.quiet, "no progress bar");
+        AddFlag(app, "--quiet", o.quiet, "no progress bar, no line on where the noise was learnt");
     }
     std::vector<Positional> Positionals() const override {
         return {{"INPUT", "the damaged audio file"},
@@ -102,12 +106,23 @@ public:
         ExpectFiles(files, 2, "restore needs INPUT and OUTPUT");
         o.input = files[0];
         o.output = files[1];
-        if (o.profile && (o.trainRange || o.trainFile))
+        if (o.profile && (o.trainRange || o.trainFile || o.trainAuto))
             Fail("--profile and --train/--train-file both give the noise profile; choose one");
+        if (o.trainAuto && o.trainFile) Fail("--train auto learns from INPUT; drop --train-file");
+        if (!o.profile && !o.trainRange && !o.trainFile) o.trainAuto = true;
         return o;
     }
 
 private:
+    void SetTrain(const std::string& text) {
+        o.trainAuto = text == "auto";
+        if (o.trainAuto) {
+            o.trainRange.reset();
+        } else {
+            o.trainRange = ParseTimeRange(text);
+        }
+    }
+
     RestoreOptions o;
 };
 

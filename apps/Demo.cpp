@@ -55,9 +55,11 @@ public:
     StereoSignal signal;
 };
 
-// The same as `sonavel restore`, with the noise learnt from the lead-in when asked.
+// The same as `sonavel restore` (its default reducer), with the noise learnt from the
+// lead-in when asked.
 StereoSignal Restore(const StereoSignal& input, const Settings& settings, bool trainOnLeadIn) {
     HostPlugin plugin;
+    plugin.SetHighQuality(true);
     ApplySettings(settings, plugin);
     StreamRunner runner(plugin, 2, input.rate);
     Progress silent("", 0, true);

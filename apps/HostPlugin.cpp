@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/Restoration.h"
+#include "core/RestorationEngine.h"
 #include "core/TransformBase.h"
 
 namespace {
@@ -43,6 +45,14 @@ std::uint32_t HostPlugin::LatencyWith(std::initializer_list<SwitchSetting> switc
     for (const auto& [param, value] : previous)
         param.Set(value);
     return latency;
+}
+
+void HostPlugin::SetHighQuality(bool on) {
+    RestorationComponent().SetHighQuality(on);
+}
+
+DSP::Restoration::Restoration& HostPlugin::RestorationComponent() {
+    return dynamic_cast<DSP::RestorationEngine&>(Engine()).GetRestoration();
 }
 
 FloatParamRef::FloatParamRef(const Plugin& plugin, std::string_view name) {

@@ -10,6 +10,10 @@
 #include "core/Component.h"
 #include "core/Plugin.h"
 
+namespace DSP::Restoration {
+class Restoration;
+}
+
 // A switch by its parameter name, and the value it is to take.
 struct SwitchSetting {
     const char* name;
@@ -26,6 +30,12 @@ public:
     // The latency in frames, at the rate streaming last started with, that the effect
     // has with these switches set; they are put back afterwards.
     std::uint32_t LatencyWith(std::initializer_list<SwitchSetting> switches);
+
+    // The reducer's quality, an option of the host that the saved state does not hold:
+    // high is the log-spectral reducer, standard the DirectShow filter's.
+    void SetHighQuality(bool on);
+    // The restoration component, for what is not a parameter (the learnt noise levels).
+    DSP::Restoration::Restoration& RestorationComponent();
 };
 
 class FloatParamRef {

@@ -71,8 +71,25 @@ std::vector<LatencyRow> LatencyRows(HostPlugin& plugin) {
     };
 }
 
+// The latencies with one quality of the reducer.
+struct QualityLatency {
+    const char* quality;
+    std::vector<LatencyRow> stages;
+    std::uint32_t total;
+};
+
+// Standard first, then high, the command line's default, which is left chosen.
+std::vector<QualityLatency> QualityLatencies(HostPlugin& plugin) {
+    std::vector<QualityLatency> result;
+    for (const bool high : {false, true}) {
+        plugin.SetHighQuality(high);
+        result.push_back({high ? "high" : "standard", LatencyRows(plugin), plugin.LatencyWith({})});
+    }
+    return result;
+}
+
 void PrintTable(std::uint32_t rate, const std::vector<ParamRow>& params,
-                const std::vector<LatencyRow>& stages, std::uint32_t total, std::ostream& out) {
+                const std::vector<QualityLatency>& qualities, std::ostream& out) {
     char line[160];
     std::snprintf(line, sizeof line, "%-30s %-24s %-9s %s\n", "parameter", "option", "range",
                   "default");
@@ -86,16 +103,26 @@ void PrintTable(std::uint32_t rate, const std::vector<ParamRow>& params,
                       p.option.empty() ? "-" : p.option.c_str(), range.c_str(), value.c_str());
         out << line;
     }
-    std::snprintf(line, sizeof line, "\nlatency at %u Hz %20s %10s\n", rate, "frames", "ms");
-    out << line;
     const auto row = [&](const char* label, std::uint32_t frames) {
         std::snprintf(line, sizeof line, "  %-30s %8u %10.2f\n", label, frames,
                       1000.0 * frames / rate);
         out << line;
     };
+    for (const QualityLatency& quality : qualities) {
+        std::snprintf(line, sizeof line, "\nlatency at %u Hz, --quality %-8s %6s %10s\n", rate,
+                      quality.quality, "frames", "ms");
+        out << line;
+        for (const LatencyRow& stage : quality.stages)
+            row(stage.label, stage.frames);
+        row("whole effect", quality.total);
+    }
+}
+
+nlohmann::ordered_json JsonLatencies(const std::vector<LatencyRow>& stages) {
+    nlohmann::ordered_json latencies = nlohmann::ordered_json::object();
     for (const LatencyRow& stage : stages)
-        row(stage.label, stage.frames);
-    row("whole effect", total);
+        latencies[stage.key] = stage.frames;
+    return latencies;
 }
 
 // A float parameter's value as JSON: whole numbers without a fraction, others as the
@@ -105,8 +132,9 @@ nlohmann::ordered_json JsonNumber(float value) {
     return std::stod(Number(value));
 }
 
+// "stages" and "latency" are those of the default quality (high); "qualities" has both.
 void PrintJson(std::uint32_t rate, const std::vector<ParamRow>& params,
-               const std::vector<LatencyRow>& stages, std::uint32_t total, std::ostream& out) {
+               const std::vector<QualityLatency>& qualities, std::ostream& out) {
     nlohmann::ordered_json parameters = nlohmann::ordered_json::array();
     for (const ParamRow& p : params) {
         nlohmann::ordered_json row{{"name", p.name}, {"option", p.option}};
@@ -121,11 +149,17 @@ void PrintJson(std::uint32_t rate, const std::vector<ParamRow>& params,
         }
         parameters.push_back(std::move(row));
     }
-    nlohmann::ordered_json latencies = nlohmann::ordered_json::object();
-    for (const LatencyRow& stage : stages)
-        latencies[stage.key] = stage.frames;
-    const nlohmann::ordered_json info{
-        {"rate", rate}, {"parameters", parameters}, {"stages", latencies}, {"latency", total}};
+    nlohmann::ordered_json perQuality = nlohmann::ordered_json::object();
+    for (const QualityLatency& quality : qualities)
+        perQuality[quality.quality] = {{"stages", JsonLatencies(quality.stages)},
+                                       {"latency", quality.total}};
+    const QualityLatency& chosen = qualities.back();
+    const nlohmann::ordered_json info{{"rate", rate},
+                                      {"parameters", parameters},
+                                      {"stages", JsonLatencies(chosen.stages)},
+                                      {"latency", chosen.total},
+                                      {"quality", chosen.quality},
+                                      {"qualities", perQuality}};
     out << info.dump() << "\n";
 }
 
@@ -136,12 +170,11 @@ void PrintInfo(const InfoOptions& options, std::ostream& out) {
     plugin.SetChannels(2, 2);
     plugin.StartStreaming(options.rate);
     const std::vector<ParamRow> params = ParamRows(plugin);
-    const std::vector<LatencyRow> stages = LatencyRows(plugin);
-    const std::uint32_t total = plugin.LatencyWith({});
+    const std::vector<QualityLatency> qualities = QualityLatencies(plugin);
     plugin.StopStreaming();
     if (options.json) {
-        PrintJson(options.rate, params, stages, total, out);
+        PrintJson(options.rate, params, qualities, out);
     } else {
-        PrintTable(options.rate, params, stages, total, out);
+        PrintTable(options.rate, params, qualities, out);
     }
 }

@@ -75,3 +75,9 @@ SampleFormat ParseFormat(std::string_view text) {
     }
     Fail("--format wants pcm16, pcm24, pcm32, float or double, not '" + std::string(text) + "'");
 }
+
+bool ParseHighQuality(std::string_view text) {
+    if (text == "high") return true;
+    if (text == "standard") return false;
+    Fail("--quality wants high or standard, not '" + std::string(text) + "'");
+}

@@ -24,6 +24,10 @@ struct RestoreOptions {
     std::optional<TimeRange> trainRange;
     std::optional<std::string> trainFile;
     std::optional<std::string> profile;
+    // --train auto, and the default without --train, --train-file or --profile.
+    bool trainAuto = false;
+    // The log-spectral reducer; standard is the DirectShow filter's.
+    bool highQuality = true;
     Settings settings;
     std::optional<SampleFormat> format;
     bool force = false;
@@ -75,3 +79,5 @@ float ParseUnit(std::string_view option, std::string_view text);
 // A sample rate for `info`, a whole number of Hz.
 std::uint32_t ParseRate(std::string_view text);
 SampleFormat ParseFormat(std::string_view text);
+// "high" (true) or "standard" (false).
+bool ParseHighQuality(std::string_view text);

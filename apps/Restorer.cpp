@@ -5,6 +5,7 @@
 
 #include "apps/AtomicOutput.h"
 #include "apps/AudioFile.h"
+#include "apps/AutoTrain.h"
 #include "apps/CliError.h"
 #include "apps/HostPlugin.h"
 #include "apps/NonFinite.h"
@@ -80,6 +81,14 @@ void TrainForRestore(const RestoreOptions& options, const AudioReader& input,
     TrainFrom(runner, training, options.trainRange, options.quiet, options.trainFile.has_value());
 }
 
+// A first pass over the input: the noise-only stretches it holds, or its floor.
+void LearnAutomatically(const RestoreOptions& options, HostPlugin& plugin) {
+    AudioReader first(options.input);
+    const AutoTrainResult learnt = AutoTrain::Learn(first);
+    AutoTrain::Load(learnt.noise, plugin);
+    if (!options.quiet) Warn(AutoTrain::Describe(learnt, first.Rate()));
+}
+
 } // namespace
 
 void RunRestore(const RestoreOptions& options) {
@@ -88,11 +97,13 @@ void RunRestore(const RestoreOptions& options) {
     const int format = ChooseOutputFormat(options.output, input.Format(), options.format,
                                           input.Channels(), input.Rate());
     HostPlugin plugin;
+    plugin.SetHighQuality(options.highQuality);
     if (options.profile) LoadProfile(plugin, *options.profile);
     ApplySettings(options.settings, plugin);
     AtomicOutput output(options.output, options.force, options.input);
     StreamRunner runner(plugin, input.Channels(), input.Rate());
     if (options.trainRange || options.trainFile) TrainForRestore(options, input, runner);
+    if (options.trainAuto) LearnAutomatically(options, plugin);
     AudioWriter writer(output, format, input.Channels(), input.Rate());
     NonFiniteCounter counted(input, input.Channels(), input.Rate());
     {

@@ -93,7 +93,7 @@ void Restoration::ResetProcessing() {
 }
 
 ChainSwitches Restoration::Switches() const {
-    return {declipEnabled, declickEnabled, reductionEnabled, training, keepOnlyNoise};
+    return {declipEnabled, declickEnabled, reductionEnabled, training, keepOnlyNoise, highQuality};
 }
 
 std::uint32_t Restoration::GetProcessingLatency() const {

@@ -4,6 +4,10 @@
 // block, reports the summed latency of the enabled stages to the engine and saves the
 // learnt noise profile with the plug-in's state.
 //
+// The reducer's quality is an option of the host, neither a parameter nor saved: standard
+// is the built-in Denoise (the DirectShow filter never changes it), high the chain's
+// LogSpectralDenoise, fed from the same profile and the same "Reduction" settings.
+//
 // Locks: the component lock (taken by ProcessStream) comes before `lock`, and code that
 // holds `lock` takes no other lock. Setters hold `lock` only to store a value; the heavy
 // work they cause (the noise reducer's curves) happens at the next block boundary.
@@ -81,6 +85,9 @@ public:
     bool GetTraining() const { return training; }
     // On starts a learning pass; off turns what was heard into the noise profile.
     void SetTraining(bool value);
+    // Chooses the reducer for the next block and reports the latency change like a
+    // stage switch. Allocates nothing.
+    void SetHighQuality(bool value) { SetStageSwitch(highQuality, value); }
     bool GetKeepOnlyNoise() const { return keepOnlyNoise; }
     void SetKeepOnlyNoise(bool value) { keepOnlyNoise = value; }
 
@@ -103,6 +110,7 @@ private:
     std::atomic<bool> declickEnabled{true};
     std::atomic<float> declickSensitivity{defaultSetting};
     std::atomic<bool> declipEnabled{true};
+    std::atomic<bool> highQuality{false};
     RestorationChain chain;
 };
 

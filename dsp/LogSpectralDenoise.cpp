@@ -126,6 +126,9 @@ void LogSpectralDenoise::Setup(int channelCount_, int rate, int maxFrames) {
     binCount = frameSize / 2 + 1;
     latency = frameSize + hop;
     lookAhead = 0;
+    profileScale = DSP::NoiseProfileScale(frameSize);
+    // The gain's shared table is built here, never on the first processed frame.
+    HalfExpIntegralExp(1.0f);
     fft.Init(frameSize);
     // Square-root periodic Hann windows on both sides: their product, a Hann window,
     // overlap-adds to 2 at a quarter-frame hop, hence the 1/2 on synthesis.
@@ -170,7 +173,6 @@ void LogSpectralDenoise::Reset() {
 }
 
 void LogSpectralDenoise::UpdateNoise() {
-    const DSP::NoiseProfileScale scale(frameSize);
     // The analysis window's squares sum to N / 2.
     const float windowEnergy = 0.5f * float(frameSize);
     // A power ratio of sensitivityDb / 2 dB.
@@ -179,7 +181,7 @@ void LogSpectralDenoise::UpdateNoise() {
     for (std::size_t c = 0; c < channels.size(); ++c) {
         const std::vector<float>& row = noiseProfile[std::min<std::size_t>(c, 1)];
         for (int k = 0; k < binCount; ++k) {
-            const float variance = scale.Variance(row[k], k);
+            const float variance = profileScale.Variance(row[k], k);
             channels[c].noisePower[k] = std::max(variance * windowEnergy * offset, 1e-30f);
         }
     }

@@ -17,6 +17,7 @@
 // the input delayed by `latency` = one frame plus one hop. Nothing is allocated after Setup.
 
 #include "dsp/AudioProcessor.h"
+#include "dsp/NoiseProfileScale.h"
 #include "primitives/RealFFT.h"
 
 #include <array>
@@ -36,7 +37,8 @@ public:
     void Reset() override;
 
     // Recomputes the per-bin noise powers and the floor from noiseProfile, reductionDb and
-    // sensitivityDb; call after changing any of them.
+    // sensitivityDb; call after changing any of them. Allocates nothing: a host may call it
+    // between blocks on the audio thread.
     void UpdateNoise();
 
     // exp(E1(v) / 2), the log-spectral amplitude gain's correction for v = xi gamma / (1 + xi),
@@ -78,6 +80,8 @@ private:
     // Samples of the current hop already taken in (and given out).
     int hopFill = 0;
     float floorGain = 0.1f;
+    // The profile's scale at this frame size, built by Setup.
+    DSP::NoiseProfileScale profileScale{2048};
     std::vector<Channel> channels;
     std::vector<float> analysisWindow;
     std::vector<float> synthesisWindow;

@@ -2,6 +2,8 @@
 
 #include "dsp/LittleEndian.h"
 
+#include <algorithm>
+
 namespace DSP::Restoration {
 
 RestorationChain::RestorationChain() {
@@ -12,15 +14,22 @@ RestorationChain::RestorationChain() {
 void RestorationChain::Setup(int channels, int rate, int maxFrames) {
     sampleRate = rate;
     denoiseStreamer.Setup(channels, rate, maxFrames);
+    highQuality.Setup(channels, rate, maxFrames);
+    highQualityNoiseStale = true;
+    highQualityWasOn = false;
     if (!UsesBuiltInReducer()) reducer->Setup(channels, rate, maxFrames);
     declip.Setup(channels, rate, maxFrames);
     declick.Setup(channels, rate, maxFrames);
-    const int longestDelay = declip.latency + declick.latency + reducer->latency;
+    const int longestReducer =
+        std::max({reducer->latency, denoiseStreamer.latency, highQuality.latency});
+    const int longestDelay = declip.latency + declick.latency + longestReducer;
     dryLine.Allocate(channels, rate, maxFrames + longestDelay, 0, true);
 }
 
 void RestorationChain::Reset() {
     denoiseStreamer.Reset();
+    highQuality.Reset();
+    highQualityWasOn = false;
     if (!UsesBuiltInReducer()) reducer->Reset();
     declip.Reset();
     declick.Reset();
@@ -31,19 +40,59 @@ void RestorationChain::SetReducer(AudioProcessor* replacement) {
     reducer = replacement != nullptr ? replacement : &denoiseStreamer;
 }
 
+int RestorationChain::ReducerLatency(const ChainSwitches& on) const {
+    return on.highQuality ? highQuality.latency : reducer->latency;
+}
+
 int RestorationChain::ReportedLatency(const ChainSwitches& on) const {
     return (on.declip ? declip.latency : 0) + (on.declick ? declick.latency : 0) +
-           (on.reduction ? reducer->latency : 0);
+           (on.reduction ? ReducerLatency(on) : 0);
+}
+
+void RestorationChain::SetReductionDb(float db) {
+    denoise.SetReductionDb(db);
+    highQuality.reductionDb = db;
+    highQualityNoiseStale = true;
+}
+
+void RestorationChain::SetSensitivityDb(float db) {
+    denoise.SetSensitivityDb(db);
+    highQuality.sensitivityDb = db;
+    highQualityNoiseStale = true;
+}
+
+void RestorationChain::FinishTraining() {
+    denoise.FinishTraining();
+    highQualityNoiseStale = true;
+}
+
+// The reducer a switch of quality hands the stream to starts from silence, so that it
+// never puts out what it held from before.
+AudioProcessor& RestorationChain::ReducerFor(const ChainSwitches& on) {
+    return on.highQuality ? static_cast<AudioProcessor&>(highQuality) : *reducer;
+}
+
+void RestorationChain::UpdateHighQualityNoise() {
+    if (!highQualityNoiseStale) return;
+    for (std::size_t c = 0; c < highQuality.noiseProfile.size(); ++c) {
+        const std::vector<float>& learnt = denoise.noiseProfile[c];
+        std::vector<float>& copy = highQuality.noiseProfile[c];
+        std::copy_n(learnt.begin(), std::min(learnt.size(), copy.size()), copy.begin());
+    }
+    highQuality.UpdateNoise();
+    highQualityNoiseStale = false;
 }
 
 int RestorationChain::SignalLatency(const ChainSwitches& on) const {
     return (on.declip ? declip.latency : 0) + (on.declick ? declick.latency : 0) +
-           (on.reduction && !on.training ? reducer->latency : 0);
+           (on.reduction && !on.training ? ReducerLatency(on) : 0);
 }
 
 void RestorationChain::Process(float* const* block, int channels, int frames,
                                const ChainSwitches& on) {
     const Dropouts dropouts = GuardInput(block, channels, frames);
+    if (on.highQuality != highQualityWasOn) ReducerFor(on).Reset();
+    highQualityWasOn = on.highQuality;
     if (on.keepOnlyNoise) FeedDryLine(block, channels, frames, SignalLatency(on));
     RunStages(block, channels, frames, on, dropouts);
     if (on.keepOnlyNoise) SubtractDryLine(block, channels, frames);
@@ -89,8 +138,10 @@ void RestorationChain::RunStages(float* const* block, int channels, int frames,
         ExcludeFromTraining(dropouts, on);
         denoise.TrainBlock(block, frames);
     } else if (on.reduction) {
-        Prepare(*reducer, channels, frames);
-        reducer->Process(block, frames, nullptr);
+        AudioProcessor& active = ReducerFor(on);
+        Prepare(active, channels, frames);
+        if (on.highQuality) UpdateHighQualityNoise();
+        active.Process(block, frames, nullptr);
     }
 }
 
@@ -130,6 +181,7 @@ void RestorationChain::LoadProfile(const std::uint8_t* at) {
         }
     }
     denoise.ProfileChanged();
+    highQualityNoiseStale = true;
 }
 
 void RestorationChain::SaveDefaultProfile(std::uint8_t* bytes) {

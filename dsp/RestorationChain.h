@@ -11,6 +11,12 @@
 // (Setup / Process / Reset, lookAhead and latency) that reads the same noise profile.
 // Learning always goes through the built-in Denoise, which owns the profile.
 //
+// The chain also owns a high-quality reducer (LogSpectralDenoise) that a host may choose
+// block by block instead of the slot's (ChainSwitches::highQuality): both are set up by
+// Setup and the dry line is sized for the longer of the two, so switching allocates
+// nothing. It follows the reduction settings and the profile (loaded or learnt) at the
+// next block, and starts from silence each time it is chosen.
+//
 // Real-time: Process allocates nothing once Setup has run for the channel count and
 // block length it is given, and takes no lock; the host serialises all calls.
 
@@ -22,6 +28,7 @@
 #include "dsp/Declip.h"
 #include "dsp/Denoise.h"
 #include "dsp/InputGuard.h"
+#include "dsp/LogSpectralDenoise.h"
 #include "dsp/LookAheadStreamer.h"
 
 namespace DSP::Restoration {
@@ -33,6 +40,8 @@ struct ChainSwitches {
     bool reduction = true;
     bool training = false;
     bool keepOnlyNoise = false;
+    // The owned high-quality reducer instead of the one in the slot.
+    bool highQuality = false;
 };
 
 class RestorationChain {
@@ -58,9 +67,9 @@ public:
 
     // The chain in place on `channels` planar buffers of `frames` frames (at most the
     // set-up block length). Non-finite and huge samples are first made safe (InputGuard);
-    // frames that held a non-finite one are not learnt. A block of another channel count sets the stages up again,
-    // which allocates: only a mono/stereo switch does that.
-    // Real-time: allocates nothing, takes no lock.
+    // frames that held a non-finite one are not learnt. A block of another channel count sets the
+    // stages up again, which allocates: only a mono/stereo switch does that. Real-time: allocates
+    // nothing, takes no lock.
     void Process(float* const* block, int channels, int frames, const ChainSwitches& on);
 
     // The enabled stages' delays as a host reports them; learning does not count.
@@ -69,12 +78,12 @@ public:
     int SignalLatency(const ChainSwitches& on) const;
 
     // Stage settings that keep their derived state right (see each stage's setter).
-    void SetReductionDb(float db) { denoise.SetReductionDb(db); }
-    void SetSensitivityDb(float db) { denoise.SetSensitivityDb(db); }
+    void SetReductionDb(float db);
+    void SetSensitivityDb(float db);
     void SetDetectionLevelDb(float db) { declick.detectionLevel = db; }
     void StartTraining() { denoise.StartTraining(); }
     // Turns what was heard into the noise profile.
-    void FinishTraining() { denoise.FinishTraining(); }
+    void FinishTraining();
 
     const std::array<std::vector<float>, 2>& Profile() const { return denoise.noiseProfile; }
     // profileBytes bytes, little-endian floats, channel by channel.
@@ -94,12 +103,20 @@ private:
     void ExcludeFromTraining(const Dropouts& dropouts, const ChainSwitches& on);
     void SubtractDryLine(float* const* block, int channels, int frames);
     void Prepare(AudioProcessor& stage, int channels, int frames);
+    // Brings the high-quality reducer's noise model up to date with Denoise's profile
+    // and the settings, if they changed since; copies into storage of the same size.
+    void UpdateHighQualityNoise();
+    AudioProcessor& ReducerFor(const ChainSwitches& on);
+    int ReducerLatency(const ChainSwitches& on) const;
 
     int sampleRate = 44100;
     Declip declip;
     Declick declick;
     Denoise denoise;
     LookAheadStreamer denoiseStreamer{&denoise};
+    LogSpectralDenoise highQuality;
+    bool highQualityNoiseStale = true;
+    bool highQualityWasOn = false;
     AudioProcessor* reducer = &denoiseStreamer;
     // The input delayed by the signal latency, fed only while keep-only-noise is on.
     DataTail dryLine;

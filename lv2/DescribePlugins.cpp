@@ -20,6 +20,7 @@ constexpr double describeRate = 48000.0;
 
 const char* const prefixes = R"(@prefix doap: <http://usefulinc.com/ns/doap#> .
 @prefix lv2: <http://lv2plug.in/ns/lv2core#> .
+@prefix rdf: <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .
 @prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .
 @prefix state: <http://lv2plug.in/ns/ext/state#> .
 @prefix urid: <http://lv2plug.in/ns/ext/urid#> .
@@ -57,6 +58,11 @@ std::string ControlProperties(const Lv2::Effect& effect, std::size_t control) {
     if (control == Lv2::Index(Lv2::Control::latency))
         return "\t\t\tlv2:designation lv2:latency ;\n\t\t\tlv2:portProperty lv2:reportsLatency , "
                "lv2:integer ;\n\t\t\tunits:unit units:frame ;\n";
+    if (control == Lv2::Index(Lv2::Control::quality))
+        return "\t\t\tlv2:portProperty lv2:enumeration , lv2:integer ;\n"
+               "\t\t\tlv2:scalePoint [ rdfs:label \"standard\" ; rdf:value 0 ] , "
+               "[ rdfs:label \"high\" ; rdf:value 1 ] ;\n"
+               "\t\t\tlv2:default 1 ;\n\t\t\tlv2:minimum 0 ;\n\t\t\tlv2:maximum 1 ;\n";
     const Lv2::ParamBinding param(effect, port.param, port.isSwitch);
     std::string text;
     if (port.isSwitch) {
@@ -73,6 +79,7 @@ std::string ControlProperties(const Lv2::Effect& effect, std::size_t control) {
 std::string ControlName(std::size_t control) {
     if (control == Lv2::Index(Lv2::Control::enabled)) return "Enabled";
     if (control == Lv2::Index(Lv2::Control::latency)) return "Latency";
+    if (control == Lv2::Index(Lv2::Control::quality)) return "Reduction Quality";
     return Lv2::controlPorts[control].param;
 }
 
@@ -135,7 +142,9 @@ float PresetValue(const Lv2::Effect& effect, const Preset& preset, std::size_t c
     for (const auto& [port, value] : preset.changes) {
         if (Lv2::Index(port) == control) return value;
     }
-    if (control == Lv2::Index(Lv2::Control::enabled)) return 1.0f;
+    if (control == Lv2::Index(Lv2::Control::enabled) ||
+        control == Lv2::Index(Lv2::Control::quality))
+        return 1.0f;
     const Lv2::ControlPort& port = Lv2::controlPorts[control];
     return Lv2::ParamBinding(effect, port.param, port.isSwitch).Default();
 }

@@ -5,6 +5,8 @@
 #include <limits>
 
 #include "core/Global.h"
+#include "core/Restoration.h"
+#include "core/RestorationEngine.h"
 #include "core/TransformBase.h"
 
 namespace Lv2 {
@@ -24,10 +26,16 @@ Effect::Effect(std::uint32_t channels, double sampleRate)
     for (auto& buffer : scratch)
         buffer.assign(chunkFrames, 0.0f);
     SetChannels(channels, channels);
-    // Every stage on is the longest delay the bypass has to match.
+    // Every stage on, with the slower reducer, is the longest delay the bypass has to match.
     StartStreaming(rate);
-    dry.Prepare(Engine().Latency(), chunkFrames);
+    const std::uint32_t standard = Engine().Latency();
+    SetHighQuality(true);
+    dry.Prepare(std::max(standard, Engine().Latency()), chunkFrames);
     StopStreaming();
+}
+
+void Effect::SetHighQuality(bool on) {
+    dynamic_cast<DSP::RestorationEngine&>(Engine()).GetRestoration().SetHighQuality(on);
 }
 
 void Effect::BindControls() {
@@ -80,6 +88,7 @@ void Effect::ApplyControls() {
         if (value == applied[c] || std::isnan(value)) continue;
         applied[c] = value;
         if (bindings[c].Bound()) bindings[c].Set(value);
+        if (c == Index(Control::quality)) SetHighQuality(value > 0.5f);
     }
 }
 

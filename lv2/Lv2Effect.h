@@ -53,6 +53,7 @@ private:
     void ApplyControls();
     void ProcessChunk(int offset, int frames);
     void ReportLatency();
+    void SetHighQuality(bool on);
 
     std::uint32_t channels;
     std::uint32_t rate;

@@ -2,7 +2,8 @@
 // The plug-ins' control ports, after the audio ports (inputs, then outputs), in the same
 // order in the stereo and the mono plug-in; "mono" exists only in the stereo one. Each
 // control port drives the effect's parameter of the name the command line shows, except
-// "enabled" (the host's bypass) and "latency" (an output).
+// "enabled" (the host's bypass), "latency" (an output) and "quality" (the reducer's
+// quality, an option of the host: 0 standard, 1 high).
 
 #include <array>
 #include <cstddef>
@@ -21,13 +22,14 @@ enum class Control : std::uint32_t {
     train,
     enabled,
     latency,
+    quality,
     mono,
 };
-inline constexpr std::size_t controlCount = 11;
+inline constexpr std::size_t controlCount = 12;
 
 struct ControlPort {
     const char* symbol;
-    // The effect's parameter; null for enabled and latency.
+    // The effect's parameter; null for enabled, latency and quality.
     const char* param;
     bool isSwitch;
 };
@@ -43,6 +45,7 @@ inline constexpr std::array<ControlPort, controlCount> controlPorts{{
     {"train", "Train", true},
     {"enabled", nullptr, true},
     {"latency", nullptr, false},
+    {"quality", nullptr, false},
     {"mono", "Global: Process As Mono", true},
 }};
 

@@ -37,6 +37,32 @@ TEST(Options, RestoreTakesFilesSlidersSwitchesAndFormat) {
     EXPECT_DOUBLE_EQ(*o.trainRange->end, 2.5);
     EXPECT_TRUE(o.force);
     EXPECT_FALSE(o.quiet);
+    EXPECT_FALSE(o.trainAuto);
+    EXPECT_TRUE(o.highQuality);
+}
+
+// Without a source of the noise restore finds it itself; the last --train counts.
+TEST(Options, RestoreLearnsAutomaticallyUnlessToldWhereAndChoosesTheQuality) {
+    const auto plain = std::get<RestoreOptions>(Parse({"restore", "a", "b"}));
+    EXPECT_TRUE(plain.trainAuto);
+    EXPECT_TRUE(plain.highQuality);
+    const auto standard = std::get<RestoreOptions>(
+        Parse({"restore", "a", "b", "--quality", "standard", "--train", "1-2", "--train", "auto"}));
+    EXPECT_TRUE(standard.trainAuto);
+    EXPECT_FALSE(standard.trainRange);
+    EXPECT_FALSE(standard.highQuality);
+    for (const auto& given : {std::initializer_list<std::string_view>{"--profile", "p"},
+                              {"--train-file", "t"},
+                              {"--train", "auto", "--train", "0-1"}}) {
+        std::vector<std::string_view> args{"restore", "a", "b"};
+        args.insert(args.end(), given.begin(), given.end());
+        EXPECT_FALSE(std::get<RestoreOptions>(ParseCommandLine(args)).trainAuto) << args[3];
+    }
+    EXPECT_EQ(UsageCode({"restore", "a", "b", "--quality", "best"}), ExitCode::usage);
+    EXPECT_EQ(UsageCode({"restore", "a", "b", "--train", "auto", "--profile", "p"}),
+              ExitCode::usage);
+    EXPECT_EQ(UsageCode({"restore", "a", "b", "--train", "auto", "--train-file", "t"}),
+              ExitCode::usage);
 }
 
 TEST(Options, MalformedCommandLinesAreUsageErrors) {

@@ -107,6 +107,15 @@ TEST(Allocation, ProcessAllocatesNothingThroughChangesTrainingAndKeepOnlyNoise) 
     effect.SetDeclickEnabled(true);
     effect.SetReductionEnabled(true);
     EXPECT_EQ(stream.Play(10), 0) << "all stages back";
+    effect.SetHighQuality(true);
+    effect.SetKeepOnlyNoise(true);
+    EXPECT_EQ(stream.Play(10), 0) << "the high-quality reducer, keep-only-noise";
+    effect.SetKeepOnlyNoise(false);
+    effect.SetReductionAmount(0.5f);
+    effect.SetTraining(true);
+    EXPECT_EQ(stream.Play(10), 0) << "learning with the high-quality reducer chosen";
+    effect.SetTraining(false);
+    EXPECT_EQ(stream.Play(10), 0) << "the high-quality reducer on the new profile";
     plugin.StopStreaming();
 }
 

@@ -44,7 +44,8 @@ sox "$work/demo/damaged.wav" -b 24 -e signed-integer "$work/pcm24-mono.wav" remi
 sox "$work/demo/damaged.wav" -b 32 -e floating-point "$work/float32-stereo.wav"
 "$sonavel" train "$work/pcm16-stereo.wav" "$work/profile.bin" --range 0-1 --quiet
 for input in pcm16-stereo pcm24-mono float32-stereo; do
-  "$sonavel" restore "$work/$input.wav" "$work/$input.expected.wav" --profile "$work/profile.bin" --quiet
+  "$sonavel" restore "$work/$input.wav" "$work/$input.expected.wav" --profile "$work/profile.bin" \
+    --quality standard --quiet
 done
 
 "$wine" wineboot -i >/dev/null 2>&1 || true
