@@ -90,7 +90,9 @@ public:
         AddValue(app, "--format", "pcm16|pcm24|pcm32|float|double",
                  "output samples (default: the input's)",
                  [this](auto& text) { o.format = ParseFormat(text); });
-        AddFlag(app, "--force", o.force, "replace OUTPUT if it exists");
+        AddValue(app, "--report", "FILE.html", "write a page that shows what was restored",
+                 [this](auto& text) { o.report = text; });
+        AddFlag(app, "--force", o.force, "replace OUTPUT (and the report) if it exists");
         AddFlag(app, "--quiet", o.quiet, "no progress bar");
     }
     std::vector<Positional> Positionals() const override {
@@ -132,6 +134,32 @@ public:
 
 private:
     TrainOptions o;
+};
+
+class ReportSpec : public CommandSpec {
+public:
+    void Define(CLI::App& app) override {
+        AddValue(app, "--declip-gain", "DB",
+                 "the gain restore put on OUTPUT (-6 with declipping on, else 0; default: "
+                 "the nearer of the two to the least-squares gain from INPUT to OUTPUT)",
+                 [this](auto& text) { o.declipGainDb = ParseGainDb("--declip-gain", text); });
+        AddFlag(app, "--force", o.force, "replace REPORT if it exists");
+    }
+    std::vector<Positional> Positionals() const override {
+        return {{"INPUT", "the damaged audio file"},
+                {"OUTPUT", "what `sonavel restore` made of it (aligned with INPUT)"},
+                {"REPORT", "the page to write"}};
+    }
+    Command Finish(const std::vector<std::string>& files) override {
+        ExpectFiles(files, 3, "report needs INPUT, OUTPUT and REPORT");
+        o.input = files[0];
+        o.output = files[1];
+        o.report = files[2];
+        return o;
+    }
+
+private:
+    ReportOptions o;
 };
 
 class InfoSpec : public CommandSpec {
@@ -184,6 +212,8 @@ const CommandEntry commands[] = {
     {"restore", "INPUT OUTPUT [options]", "restore a file", Make<RestoreSpec>},
     {"train", "INPUT PROFILE [options]", "learn the noise and save it as a profile",
      Make<TrainSpec>},
+    {"report", "INPUT OUTPUT REPORT [--declip-gain DB]",
+     "a page that shows what an earlier restore did", Make<ReportSpec>},
     {"info", "[--rate HZ] [--json]", "parameters, defaults and latencies", Make<InfoSpec>},
     {"demo", "[DIR] [--force]", "the built-in example", Make<DemoSpec>},
 };

@@ -20,7 +20,8 @@ struct HelpRequest {
     std::string text;
 };
 
-using Command = std::variant<HelpRequest, RestoreOptions, TrainOptions, InfoOptions, DemoOptions>;
+using Command = std::variant<HelpRequest, RestoreOptions, TrainOptions, InfoOptions, DemoOptions,
+                             ReportOptions>;
 
 // args excludes the program name. Anything malformed is a CliError with the usage
 // exit code.

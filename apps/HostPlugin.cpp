@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/Restoration.h"
 #include "core/TransformBase.h"
 
 namespace {
@@ -53,4 +54,11 @@ FloatParamRef::FloatParamRef(const Plugin& plugin, std::string_view name) {
 BoolParamRef::BoolParamRef(const Plugin& plugin, std::string_view name) {
     std::tie(component, index) = Find(plugin, name, &DSP::Component::GetNumBoolParams,
                                       &DSP::Component::GetBoolParamName, "switch");
+}
+
+void HostPlugin::ListenForRepairs(DSP::RepairObserver* observer) {
+    for (DSP::Component* component : Components()) {
+        if (auto* restoration = dynamic_cast<DSP::Restoration::Restoration*>(component))
+            restoration->SetRepairObserver(observer);
+    }
 }

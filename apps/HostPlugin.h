@@ -9,6 +9,7 @@
 
 #include "core/Component.h"
 #include "core/Plugin.h"
+#include "dsp/RepairObserver.h"
 
 // A switch by its parameter name, and the value it is to take.
 struct SwitchSetting {
@@ -26,6 +27,10 @@ public:
     // The latency in frames, at the rate streaming last started with, that the effect
     // has with these switches set; they are put back afterwards.
     std::uint32_t LatencyWith(std::initializer_list<SwitchSetting> switches);
+
+    // Tells `observer` (null: no one) of every repair from now on, at the input frame
+    // where it began; it must outlive its use.
+    void ListenForRepairs(DSP::RepairObserver* observer);
 };
 
 class FloatParamRef {

@@ -75,3 +75,11 @@ SampleFormat ParseFormat(std::string_view text) {
     }
     Fail("--format wants pcm16, pcm24, pcm32, float or double, not '" + std::string(text) + "'");
 }
+
+double ParseGainDb(std::string_view option, std::string_view text) {
+    const std::string name(option);
+    const double value = ParseNumber(text, name);
+    if (std::fabs(value) > 40.0)
+        Fail(name + " wants a gain in dB from -40 to 40, not " + std::string(text));
+    return value;
+}

@@ -24,8 +24,20 @@ struct RestoreOptions {
     std::optional<std::string> profile;
     Settings settings;
     std::optional<SampleFormat> format;
+    // The page that shows what the run did.
+    std::optional<std::string> report;
     bool force = false;
     bool quiet = false;
+};
+
+struct ReportOptions {
+    std::string input;
+    std::string output;
+    std::string report;
+    // The gain the restore put on its output on purpose (-6 dB with declipping on);
+    // estimated from the two files when not given.
+    std::optional<double> declipGainDb;
+    bool force = false;
 };
 
 struct TrainOptions {
@@ -56,3 +68,5 @@ float ParseUnit(std::string_view option, std::string_view text);
 // A sample rate for `info`, a whole number of Hz.
 std::uint32_t ParseRate(std::string_view text);
 SampleFormat ParseFormat(std::string_view text);
+// A gain in dB from -40 to +40; `option` names it in the message.
+double ParseGainDb(std::string_view option, std::string_view text);

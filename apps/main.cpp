@@ -13,6 +13,7 @@
 #include "apps/Demo.h"
 #include "apps/Info.h"
 #include "apps/Interrupt.h"
+#include "apps/RestoreReport.h"
 #include "apps/Restorer.h"
 
 namespace {
@@ -26,6 +27,7 @@ void Run(const Command& command) {
                    [](const TrainOptions& options) { RunTrain(options); },
                    [](const InfoOptions& options) { PrintInfo(options, std::cout); },
                    [](const DemoOptions& options) { RunDemo(options, std::cout); },
+                   [](const ReportOptions& options) { RunReport(options); },
                },
                command);
 }

@@ -78,10 +78,12 @@ void RestorationChain::RunStages(float* const* block, int channels, int frames,
     if (on.declip) {
         Prepare(declip, channels, frames);
         declip.outputGainDb = on.keepOnlyNoise ? 0.0f : declipHeadroomDb;
+        declip.Listen(repairObserver, 0);
         declip.Process(block, frames, nullptr);
     }
     if (on.declick) {
         Prepare(declick, channels, frames);
+        declick.Listen(repairObserver, on.declip ? declip.latency : 0);
         declick.Process(block, frames, nullptr);
     }
     if (on.training) {
