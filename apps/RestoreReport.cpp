@@ -99,20 +99,23 @@ void RestoreReport::Restore(StreamRunner& runner, FrameSource& source, FrameSink
 }
 
 void RestoreReport::Finish(const AudioReader& input, int outputFormat) {
-    if (Switch(plugin, ParamName::enableReduction))
-        report.SetNoiseProfile(NoiseProfileFromState(plugin.SaveState()));
     report.AddSetting("input format", FormatText(input.Format()));
     report.AddSetting("output format", FormatText(outputFormat));
+    AddPluginSettings(report, plugin, input.Rate());
+    report.WriteHtml(page);
+}
+
+void AddPluginSettings(ReportBuilder& report, HostPlugin& plugin, std::uint32_t rate) {
+    if (Switch(plugin, ParamName::enableReduction))
+        report.SetNoiseProfile(NoiseProfileFromState(plugin.SaveState()));
     for (const SliderOption& slider : sliderOptions)
         report.AddSetting(slider.param, Number(FloatParamRef(plugin, slider.param).Get()));
     for (const SwitchOption& option : switchOptions)
         report.AddSetting(option.param, Switch(plugin, option.param) ? "on" : "off");
     // The quality mode joins these rows once restore can choose one.
     const std::uint32_t latency = plugin.LatencyWith({});
-    report.AddSetting("latency", std::to_string(latency) + " frames (" +
-                                     Seconds(latency, input.Rate()) +
+    report.AddSetting("latency", std::to_string(latency) + " frames (" + Seconds(latency, rate) +
                                      "), compensated in the output file");
-    report.WriteHtml(page);
 }
 
 namespace {

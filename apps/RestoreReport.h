@@ -38,6 +38,10 @@ private:
     ReportBuilder report;
 };
 
+// The plug-in's side of the settings table: every parameter, the latency at `rate`, and
+// the learnt noise profile when noise reduction is on.
+void AddPluginSettings(ReportBuilder& report, HostPlugin& plugin, std::uint32_t rate);
+
 // `sonavel report INPUT OUTPUT REPORT`.
 void RunReport(const ReportOptions& options);
 

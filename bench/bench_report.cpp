@@ -2,8 +2,10 @@
 // file at 44.1 kHz (a minute of synthesised, damaged music played 60 times over) fed
 // to the report as a restore feeds it, the output lagging by the chain's latency,
 // then the page written. The restore's own speed is measured on the first minute
-// with the whole chain on; the report must cost under a fifth of the restore's time,
-// and its memory must not grow with the length (measured at 10 and at 60 minutes).
+// with the whole chain on, once plain and once wired to a report as `sonavel restore
+// --report` wires it (the stages' repairs heard, the audio tapped on the way through);
+// the report must cost under a fifth of the restore's time, and its memory must not
+// grow with the length (measured at 10 and at 60 minutes).
 // Usage: bench_report [minutes, default 60]
 
 #include <chrono>
@@ -16,6 +18,7 @@
 #include "apps/HostPlugin.h"
 #include "apps/Progress.h"
 #include "apps/ReportBuilder.h"
+#include "apps/ReportTaps.h"
 #include "apps/StreamRunner.h"
 #include "support/Signals.h"
 
@@ -70,8 +73,9 @@ public:
     void Write(int, const float*, const float*) override {}
 };
 
-// Seconds the whole chain takes to restore the minute, noise learnt from its lead-in.
-double RestoreSeconds(const StereoSignal& minute) {
+// Seconds the whole chain takes to restore the minute, noise learnt from its lead-in;
+// with a report, wired as the command line wires it, and the page written.
+double RestoreSeconds(const StereoSignal& minute, ReportBuilder* report) {
     HostPlugin plugin;
     StreamRunner runner(plugin, 2, rate);
     Progress silent("", 0, true);
@@ -80,8 +84,27 @@ double RestoreSeconds(const StereoSignal& minute) {
     Source source(minute);
     Discard sink;
     const auto start = Clock::now();
-    runner.Restore(source, sink, silent);
+    if (report == nullptr) {
+        runner.Restore(source, sink, silent);
+        return Seconds(start);
+    }
+    ReportedSource shownSource(source, *report);
+    ReportedSink shownSink(sink, *report);
+    plugin.ListenForRepairs(&report->Observer());
+    runner.Restore(shownSource, shownSink, silent);
+    plugin.ListenForRepairs(nullptr);
+    report->SetNoiseProfile(NoiseProfileFromState(plugin.SaveState()));
+    report->Page();
     return Seconds(start);
+}
+
+ReportSetup SetupFor(std::int64_t frames) {
+    ReportSetup setup;
+    setup.title = "bench";
+    setup.frames = frames;
+    setup.outputGainDb = -6.0;
+    setup.noiseStretch = FrameRange{0, 2 * rate};
+    return setup;
 }
 
 struct ReportCost {
@@ -93,14 +116,9 @@ struct ReportCost {
 // the declipper's level `lag` frames later, and writes the page.
 ReportCost Report(const StereoSignal& minute, int minutes, const std::filesystem::path& page) {
     const std::int64_t frames = std::int64_t(minutes) * std::int64_t(minute.Frames());
-    ReportSetup setup;
-    setup.title = "bench";
-    setup.frames = frames;
-    setup.outputGainDb = -6.0;
-    setup.noiseStretch = FrameRange{0, 2 * rate};
     const double before = MemoryMegabytes().first;
     const auto start = Clock::now();
-    ReportBuilder report(setup);
+    ReportBuilder report(SetupFor(frames));
     std::vector<float> left(block), right(block);
     const std::size_t lag = 13539;
     for (std::int64_t at = 0; at < frames + std::int64_t(lag); at += block) {
@@ -127,7 +145,9 @@ ReportCost Report(const StereoSignal& minute, int minutes, const std::filesystem
 int main(int argc, char** argv) {
     const int minutes = argc > 1 ? std::atoi(argv[1]) : 60;
     const StereoSignal minute = DamagedMinute();
-    const double restorePerMinute = RestoreSeconds(minute);
+    const double restorePerMinute = RestoreSeconds(minute, nullptr);
+    ReportBuilder wired(SetupFor(std::int64_t(minute.Frames())));
+    const double wiredPerMinute = RestoreSeconds(minute, &wired);
     const std::filesystem::path page = std::filesystem::temp_directory_path() / "bench-report.html";
     const ReportCost shorter = Report(minute, std::max(1, minutes / 6), page);
     const ReportCost full = Report(minute, minutes, page);
@@ -135,6 +155,12 @@ int main(int argc, char** argv) {
     const double restore = restorePerMinute * minutes;
     std::printf("restore, whole chain: %.1f x real time (%.1f s per minute of stereo)\n",
                 60.0 / restorePerMinute, restorePerMinute);
+    std::printf("restore wired to its report, one minute: %.2f s, %+.3f of the plain restore "
+                "(%lld clicks and %lld clipped runs heard)\n",
+                wiredPerMinute, wiredPerMinute / restorePerMinute - 1.0,
+                static_cast<long long>(wired.Repairs().TotalsOf(DSP::RepairKind::click).count),
+                static_cast<long long>(
+                    wired.Repairs().TotalsOf(DSP::RepairKind::clippedRun).count));
     std::printf("report of %d minutes: %.1f s, %.3f of the restore's %.0f s (bound 0.2): %s\n",
                 minutes, full.seconds, full.seconds / restore, restore,
                 full.seconds / restore < 0.2 ? "within" : "OVER");
