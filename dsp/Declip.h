@@ -23,8 +23,8 @@ public:
     void Process(float* const* input, int frames, float* const* output) override;
     void Reset() override;
     // See RepairQueue::Listen.
-    void Listen(DSP::RepairObserver* observer, int delayBefore) {
-        repair.Listen(observer, DSP::RepairKind::clippedRun, delayBefore);
+    void Listen(DSP::RepairObserver* observer, int delayBefore, float gainBefore) {
+        repair.Listen(observer, DSP::RepairKind::clippedRun, delayBefore, gainBefore);
     }
 
     // 0 ... 1, read (and clamped) by Setup.

@@ -48,10 +48,11 @@ void RepairQueue::Reset() {
     framesQueued = 0;
 }
 
-void RepairQueue::Listen(RepairObserver* listener, RepairKind kind, int delay) {
+void RepairQueue::Listen(RepairObserver* listener, RepairKind kind, int delay, float gain) {
     observer = listener;
     repairKind = kind;
     delayBefore = delay;
+    gainBefore = gain;
 }
 
 int RepairQueue::Append(const float* const* input, int frames, float* const* output) {
@@ -119,7 +120,7 @@ void RepairQueue::Report(const float* x, int start, int end) {
     float peak = 0.0f;
     for (int i = start; i < end; ++i)
         peak = std::max(peak, std::abs(x[i]));
-    ReportRepair(observer, {repairKind, currentChannel, first, end - start, peak});
+    ReportRepair(observer, {repairKind, currentChannel, first, end - start, peak / gainBefore});
 }
 
 void RepairQueue::WriteOutputAndCarry(int channel, const float* x, float* output, float gain) {

@@ -32,9 +32,10 @@ public:
     void Reset();
 
     // Tells `observer` (null: no one) of every stretch when it is first rebuilt, as
-    // repairs of `kind`, counted in the frames of the stream the first stage received:
-    // `delayBefore` is what the stages ahead of this one delay it by. Never changes output.
-    void Listen(RepairObserver* observer, RepairKind kind, int delayBefore);
+    // repairs of `kind`, in the frames and at the level of the stream the first stage
+    // received: the stages ahead of this one delay it by `delayBefore` and scale it by
+    // `gainBefore`. Never changes output.
+    void Listen(RepairObserver* observer, RepairKind kind, int delayBefore, float gainBefore);
 
     // Queues a block and zeroes the output frames that are still start-up silence
     // (history and look-ahead not yet filled); returns their number. BlockFrames() is what
@@ -102,6 +103,7 @@ private:
     RepairObserver* observer = nullptr;
     RepairKind repairKind = RepairKind::click;
     int delayBefore = 0;
+    float gainBefore = 1.0f;
     int currentChannel = 0;
     // Frames queued since the last reset, and per channel the end of the last stretch
     // reported (a stretch rebuilt in the look-ahead may be found again a block later).

@@ -99,8 +99,11 @@ TEST(RestoreReport, StagesReportEachRepairAtTheInputFrameWhereItBegan) {
         EXPECT_GE(clicks.count, 2);
         bool clickHeard[2] = {false, false};
         for (const DSP::Repair& repair : log.FirstRepairs())
-            if (repair.kind == DSP::RepairKind::click && std::llabs(repair.start - clickFrame) <= 3)
+            if (repair.kind == DSP::RepairKind::click && std::llabs(repair.start - clickFrame) <= 3) {
                 clickHeard[repair.channel] = true;
+                // At the input's level, whether or not the declipper lowered it before.
+                EXPECT_NEAR(repair.peak, 0.6f, 0.05f);
+            }
         EXPECT_TRUE(clickHeard[0] && clickHeard[1]);
         if (declip) {
             EXPECT_EQ(log.TotalsOf(DSP::RepairKind::clippedRun).count, 2);
