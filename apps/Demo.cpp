@@ -60,8 +60,8 @@ public:
 
 // Restores with the stages listened to and the audio shown to the report, as
 // `sonavel restore --report` does.
-void RestoreShown(HostPlugin& plugin, StreamRunner& runner, MemorySource& source,
-                  MemorySink& sink, ReportBuilder& report) {
+void RestoreShown(HostPlugin& plugin, StreamRunner& runner, MemorySource& source, MemorySink& sink,
+                  ReportBuilder& report) {
     ReportedSource shownSource(source, report);
     ReportedSink shownSink(sink, report);
     Progress silent("", 0, true);
@@ -211,14 +211,13 @@ void RunDemo(const DemoOptions& options, std::ostream& out) {
              out);
     ReportBuilder report(ReportSetup{
         "Sonavel demo: damaged.wav restored to restored.wav", rate, 2,
-        std::int64_t(damaged.Frames()), -6.0,
-        FrameRange{0, std::int64_t(leadInSeconds * rate)},
+        std::int64_t(damaged.Frames()), -6.0, FrameRange{0, std::int64_t(leadInSeconds * rate)},
         "the input from 0.00 s to " + std::to_string(int(leadInSeconds)) + ".00 s (--train 0-" +
             std::to_string(int(leadInSeconds)) + ")",
         true});
-    const StereoSignal restored = RunTrial(
-        {"whole chain, on all three", damaged, Stages(true, true, true), true, &report}, clean,
-        out);
+    const StereoSignal restored =
+        RunTrial({"whole chain, on all three", damaged, Stages(true, true, true), true, &report},
+                 clean, out);
 
     const std::string dir = options.dir + "/";
     const float restoredLevel = float(1.0 / declipMakeUp);

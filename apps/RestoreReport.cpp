@@ -123,8 +123,7 @@ namespace {
 constexpr int reportBlock = 8192;
 
 struct Planar {
-    explicit Planar(int channels)
-        : left(reportBlock), right(channels == 2 ? reportBlock : 0) {}
+    explicit Planar(int channels) : left(reportBlock), right(channels == 2 ? reportBlock : 0) {}
     float* Right() { return right.empty() ? nullptr : right.data(); }
     std::vector<float> left, right;
 };
@@ -177,8 +176,8 @@ void RunReport(const ReportOptions& options) {
     AudioReader output(options.output);
     ExpectSameShape(input, output);
     AtomicOutput page(options.report, options.force, options.input);
-    const double gainDb = options.declipGainDb ? *options.declipGainDb
-                                               : EstimateDeclipGainDb(input, output);
+    const double gainDb =
+        options.declipGainDb ? *options.declipGainDb : EstimateDeclipGainDb(input, output);
     ReportBuilder report(ReportSetup{options.input + " and its restored " + options.output,
                                      input.Rate(), input.Channels(), input.Frames(), gainDb,
                                      std::nullopt, "unknown from the two files alone", false});

@@ -65,7 +65,8 @@ std::pair<double, double> MemoryMegabytes() {
 // The signal played `times` times over.
 class Source : public FrameSource {
 public:
-    Source(const StereoSignal& s, int times) : s(s), left(std::int64_t(times) * std::int64_t(s.Frames())) {}
+    Source(const StereoSignal& s, int times)
+        : s(s), left(std::int64_t(times) * std::int64_t(s.Frames())) {}
     int Read(int frames, float* l, float* r) override {
         const std::size_t at = std::size_t(done % std::int64_t(s.Frames()));
         const std::size_t n = std::size_t(std::min<std::int64_t>(
@@ -171,12 +172,13 @@ int main(int argc, char** argv) {
     std::printf("processor time, one thread, %d minutes of stereo at 44.1 kHz\n", minutes);
     std::printf("restore, whole chain: %.0f s, %.1f x real time\n", restore,
                 60.0 * minutes / restore);
-    std::printf("restore wired to its report (%lld clicks and %lld clipped runs heard), page "
-                "drawn: %.0f s;\n  the report's share %.1f s, %.3f of the restore (bound 0.2): %s\n",
-                static_cast<long long>(wired.Repairs().TotalsOf(DSP::RepairKind::click).count),
-                static_cast<long long>(wired.Repairs().TotalsOf(DSP::RepairKind::clippedRun).count),
-                wiredRestore + pageSeconds, wiredReport, wiredReport / restore,
-                wiredReport / restore < 0.2 ? "within" : "OVER");
+    std::printf(
+        "restore wired to its report (%lld clicks and %lld clipped runs heard), page "
+        "drawn: %.0f s;\n  the report's share %.1f s, %.3f of the restore (bound 0.2): %s\n",
+        static_cast<long long>(wired.Repairs().TotalsOf(DSP::RepairKind::click).count),
+        static_cast<long long>(wired.Repairs().TotalsOf(DSP::RepairKind::clippedRun).count),
+        wiredRestore + pageSeconds, wiredReport, wiredReport / restore,
+        wiredReport / restore < 0.2 ? "within" : "OVER");
     std::printf("report alone, fed the audio and drawn: %.1f s, %.3f of the restore\n",
                 full.seconds, full.seconds / restore);
     std::printf("report's memory growth: %.1f MB at %d minutes, %.1f MB at %d minutes\n",

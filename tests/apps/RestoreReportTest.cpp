@@ -17,8 +17,8 @@ using namespace cli_test;
 
 namespace {
 
-constexpr std::int64_t clickFrame = 110250;   // 2.5 s
-constexpr std::int64_t clippedFrame = 88200;  // 2.0 s
+constexpr std::int64_t clickFrame = 110250;  // 2.5 s
+constexpr std::int64_t clippedFrame = 88200; // 2.0 s
 constexpr int clippedLength = 20;
 
 // A quiet tone over hiss with one click at 2.5 s and one flat-topped clipped run at 2 s.
@@ -99,7 +99,8 @@ TEST(RestoreReport, StagesReportEachRepairAtTheInputFrameWhereItBegan) {
         EXPECT_GE(clicks.count, 2);
         bool clickHeard[2] = {false, false};
         for (const DSP::Repair& repair : log.FirstRepairs())
-            if (repair.kind == DSP::RepairKind::click && std::llabs(repair.start - clickFrame) <= 3) {
+            if (repair.kind == DSP::RepairKind::click &&
+                std::llabs(repair.start - clickFrame) <= 3) {
                 clickHeard[repair.channel] = true;
                 // At the input's level, whether or not the declipper lowered it before.
                 EXPECT_NEAR(repair.peak, 0.6f, 0.05f);
@@ -107,8 +108,8 @@ TEST(RestoreReport, StagesReportEachRepairAtTheInputFrameWhereItBegan) {
         EXPECT_TRUE(clickHeard[0] && clickHeard[1]);
         if (declip) {
             EXPECT_EQ(log.TotalsOf(DSP::RepairKind::clippedRun).count, 2);
-            EXPECT_NEAR(double(FirstStart(log, DSP::RepairKind::clippedRun)),
-                        double(clippedFrame), 2.0);
+            EXPECT_NEAR(double(FirstStart(log, DSP::RepairKind::clippedRun)), double(clippedFrame),
+                        2.0);
             EXPECT_NEAR(log.TotalsOf(DSP::RepairKind::clippedRun).loudest, 1.0f, 1e-6f);
         } else {
             EXPECT_EQ(log.TotalsOf(DSP::RepairKind::clippedRun).count, 0);
@@ -144,11 +145,12 @@ TEST_F(Cli, RestoreReportCountsWhatTheStagesReportedAndReportComparesTwoFiles) {
     EXPECT_NE(laterPage.find("Not known"), std::string::npos);
     EXPECT_NE(laterPage.find("-6.00 dB (estimated)"), std::string::npos);
 
-    ASSERT_EQ(Sonavel({"restore", At("in.wav"), At("plain.wav"), "--no-declip", "--quiet"}).code, 0);
+    ASSERT_EQ(Sonavel({"restore", At("in.wav"), At("plain.wav"), "--no-declip", "--quiet"}).code,
+              0);
     ASSERT_EQ(Sonavel({"report", At("in.wav"), At("plain.wav"), At("plain.html")}).code, 0);
     EXPECT_NE(ReadText(At("plain.html")).find("0.00 dB (estimated)"), std::string::npos);
-    const RunResult shorter = Sonavel({"report", At("in.wav"), At("in.wav"), At("x.html"),
-                                       "--declip-gain", "-6"});
+    const RunResult shorter =
+        Sonavel({"report", At("in.wav"), At("in.wav"), At("x.html"), "--declip-gain", "-6"});
     EXPECT_EQ(shorter.code, 0) << shorter.err;
     EXPECT_NE(ReadText(At("x.html")).find("-6.00 dB (given)"), std::string::npos);
 }
