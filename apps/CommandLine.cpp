@@ -212,7 +212,7 @@ const CommandEntry commands[] = {
     {"restore", "INPUT OUTPUT [options]", "restore a file", Make<RestoreSpec>},
     {"train", "INPUT PROFILE [options]", "learn the noise and save it as a profile",
      Make<TrainSpec>},
-    {"report", "INPUT OUTPUT REPORT [--declip-gain DB]",
+    {"report", "INPUT OUTPUT REPORT",
      "a page that shows what an earlier restore did", Make<ReportSpec>},
     {"info", "[--rate HZ] [--json]", "parameters, defaults and latencies", Make<InfoSpec>},
     {"demo", "[DIR] [--force]", "the built-in example", Make<DemoSpec>},
