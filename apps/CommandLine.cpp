@@ -95,7 +95,9 @@ public:
         AddValue(app, "--format", "pcm16|pcm24|pcm32|float|double",
                  "output samples (default: the input's)",
                  [this](auto& text) { o.format = ParseFormat(text); });
-        AddFlag(app, "--force", o.force, "replace OUTPUT if it exists");
+        AddValue(app, "--report", "FILE.html", "write a page that shows what was restored",
+                 [this](auto& text) { o.report = text; });
+        AddFlag(app, "--force", o.force, "replace OUTPUT (and the report) if it exists");
         AddFlag(app, "--quiet", o.quiet, "no progress bar, no line on where the noise was learnt");
     }
     std::vector<Positional> Positionals() const override {
@@ -166,6 +168,7 @@ public:
         o.restore = std::get<RestoreOptions>(RestoreSpec::Finish({"INPUT", "OUTPUT"}));
         o.restore.input.clear();
         o.restore.output.clear();
+        if (o.restore.report) Fail("--report shows one file; run `sonavel report` on each pair");
         if (o.status) {
             ExpectFiles(files, 1, "batch --status takes OUTDIR alone");
             o.outputFolder = files[0];
@@ -213,6 +216,32 @@ public:
 
 private:
     TrainOptions o;
+};
+
+class ReportSpec : public CommandSpec {
+public:
+    void Define(CLI::App& app) override {
+        AddValue(app, "--declip-gain", "DB",
+                 "the gain restore put on OUTPUT (-6 with declipping on, else 0; default: "
+                 "the nearer of the two to the least-squares gain from INPUT to OUTPUT)",
+                 [this](auto& text) { o.declipGainDb = ParseGainDb("--declip-gain", text); });
+        AddFlag(app, "--force", o.force, "replace REPORT if it exists");
+    }
+    std::vector<Positional> Positionals() const override {
+        return {{"INPUT", "the damaged audio file"},
+                {"OUTPUT", "what `sonavel restore` made of it (aligned with INPUT)"},
+                {"REPORT", "the page to write"}};
+    }
+    Command Finish(const std::vector<std::string>& files) override {
+        ExpectFiles(files, 3, "report needs INPUT, OUTPUT and REPORT");
+        o.input = files[0];
+        o.output = files[1];
+        o.report = files[2];
+        return o;
+    }
+
+private:
+    ReportOptions o;
 };
 
 class InfoSpec : public CommandSpec {
@@ -267,6 +296,8 @@ const CommandEntry commands[] = {
      Make<BatchSpec>},
     {"train", "INPUT PROFILE [options]", "learn the noise and save it as a profile",
      Make<TrainSpec>},
+    {"report", "INPUT OUTPUT REPORT",
+     "a page that shows what an earlier restore did", Make<ReportSpec>},
     {"info", "[--rate HZ] [--json]", "parameters, defaults and latencies", Make<InfoSpec>},
     {"demo", "[DIR] [--force]", "the built-in example", Make<DemoSpec>},
 };

@@ -21,7 +21,7 @@ struct HelpRequest {
 };
 
 using Command = std::variant<HelpRequest, RestoreOptions, TrainOptions, InfoOptions, DemoOptions,
-                             BatchOptions>;
+                             BatchOptions, ReportOptions>;
 
 // args excludes the program name. Anything malformed is a CliError with the usage
 // exit code.

@@ -1,6 +1,7 @@
 #include "apps/Demo.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -12,6 +13,8 @@
 #include "apps/CliError.h"
 #include "apps/HostPlugin.h"
 #include "apps/Progress.h"
+#include "apps/ReportTaps.h"
+#include "apps/RestoreReport.h"
 #include "apps/StreamRunner.h"
 #include "support/Measures.h"
 #include "support/Signals.h"
@@ -55,9 +58,25 @@ public:
     StereoSignal signal;
 };
 
-// The same as `sonavel restore` (its default reducer), with the noise learnt from the
-// lead-in when asked.
-StereoSignal Restore(const StereoSignal& input, const Settings& settings, bool trainOnLeadIn) {
+// Restores with the stages listened to and the audio shown to the report, as
+// `sonavel restore --report` does.
+void RestoreShown(HostPlugin& plugin, StreamRunner& runner, MemorySource& source, MemorySink& sink,
+                  ReportBuilder& report) {
+    ReportedSource shownSource(source, report);
+    ReportedSink shownSink(sink, report);
+    Progress silent("", 0, true);
+    plugin.ListenForRepairs(&report.Observer());
+    const auto start = std::chrono::steady_clock::now();
+    runner.Restore(shownSource, shownSink, silent);
+    report.SetProcessingSeconds(
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    plugin.ListenForRepairs(nullptr);
+    AddPluginSettings(report, plugin, rate);
+}
+
+// The same as `sonavel restore` (its default reducer), with the noise learnt from the lead-in when asked.
+StereoSignal Restore(const StereoSignal& input, const Settings& settings, bool trainOnLeadIn,
+                     ReportBuilder* report) {
     HostPlugin plugin;
     plugin.SetHighQuality(true);
     ApplySettings(settings, plugin);
@@ -70,7 +89,11 @@ StereoSignal Restore(const StereoSignal& input, const Settings& settings, bool t
     MemorySource source(input);
     MemorySink sink;
     sink.signal.rate = input.rate;
-    runner.Restore(source, sink, silent);
+    if (report) {
+        RestoreShown(plugin, runner, source, sink, *report);
+    } else {
+        runner.Restore(source, sink, silent);
+    }
     return sink.signal;
 }
 
@@ -98,7 +121,7 @@ void WriteWave(const std::string& path, const StereoSignal& signal, float gain, 
     output.Commit();
 }
 
-constexpr const char* demoFiles[] = {"clean.wav", "damaged.wav", "restored.wav"};
+constexpr const char* demoFiles[] = {"clean.wav", "damaged.wav", "restored.wav", "report.html"};
 
 // A folder that already holds a file of the demo's is the user's; refused before any
 // work unless they said it may be replaced.
@@ -133,6 +156,7 @@ struct Trial {
     const StereoSignal& damaged;
     Settings settings;
     bool train;
+    ReportBuilder* report = nullptr;
 };
 
 std::string Level(double db) {
@@ -144,7 +168,7 @@ std::string Level(double db) {
 
 // Restores the trial's input and prints its line; returns the restored signal.
 StereoSignal RunTrial(const Trial& trial, const StereoSignal& clean, std::ostream& out) {
-    StereoSignal restored = Restore(trial.damaged, trial.settings, trial.train);
+    StereoSignal restored = Restore(trial.damaged, trial.settings, trial.train, trial.report);
     const double gain = *trial.settings.declip ? declipMakeUp : 1.0;
     const auto leadIn = std::size_t(leadInSeconds * clean.rate);
     const std::size_t all = clean.Frames();
@@ -186,20 +210,31 @@ void RunDemo(const DemoOptions& options, std::ostream& out) {
              out);
     RunTrial({"noise reduction alone, on the hiss", hissy, Stages(false, false, true), true}, clean,
              out);
-    const StereoSignal restored = RunTrial(
-        {"whole chain, on all three", damaged, Stages(true, true, true), true}, clean, out);
+    ReportBuilder report(ReportSetup{
+        "Sonavel demo: damaged.wav restored to restored.wav", rate, 2,
+        std::int64_t(damaged.Frames()), -6.0, FrameRange{0, std::int64_t(leadInSeconds * rate)},
+        "the input from 0.00 s to " + std::to_string(int(leadInSeconds)) + ".00 s (--train 0-" +
+            std::to_string(int(leadInSeconds)) + ")",
+        true});
+    const StereoSignal restored =
+        RunTrial({"whole chain, on all three", damaged, Stages(true, true, true), true, &report},
+                 clean, out);
 
     const std::string dir = options.dir + "/";
     const float restoredLevel = float(1.0 / declipMakeUp);
     WriteWave(dir + demoFiles[0], clean, restoredLevel, options.force);
     WriteWave(dir + demoFiles[1], damaged, 1.0f, options.force);
     WriteWave(dir + demoFiles[2], restored, 1.0f, options.force);
+    report.AddSetting("input format", FormatText(SF_FORMAT_WAV | SF_FORMAT_FLOAT));
+    report.AddSetting("output format", FormatText(SF_FORMAT_WAV | SF_FORMAT_FLOAT));
+    report.WriteHtml(dir + demoFiles[3], options.force);
     out << "\nWritten to " << dir << ":\n"
         << "  clean.wav     the passage before damage, at the restored level (-6 dB)\n"
         << "  damaged.wav   with crackle, hiss and clipping\n"
         << "  restored.wav  restored by the whole chain, noise learnt from the first "
         << leadInSeconds << " s\n"
+        << "  report.html   what the restore did: spectrograms, noise profile, repairs\n"
         << "The same from the command line:\n"
         << "  sonavel restore " << dir << "damaged.wav restored.wav --train 0-" << leadInSeconds
-        << "\n";
+        << " --report report.html\n";
 }

@@ -64,3 +64,10 @@ BoolParamRef::BoolParamRef(const Plugin& plugin, std::string_view name) {
     std::tie(component, index) = Find(plugin, name, &DSP::Component::GetNumBoolParams,
                                       &DSP::Component::GetBoolParamName, "switch");
 }
+
+void HostPlugin::ListenForRepairs(DSP::RepairObserver* observer) {
+    for (DSP::Component* component : Components()) {
+        if (auto* restoration = dynamic_cast<DSP::Restoration::Restoration*>(component))
+            restoration->SetRepairObserver(observer);
+    }
+}

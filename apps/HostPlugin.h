@@ -9,6 +9,7 @@
 
 #include "core/Component.h"
 #include "core/Plugin.h"
+#include "dsp/RepairObserver.h"
 
 namespace DSP::Restoration {
 class Restoration;
@@ -36,6 +37,9 @@ public:
     void SetHighQuality(bool on);
     // The restoration component, for what is not a parameter (the learnt noise levels).
     DSP::Restoration::Restoration& RestorationComponent();
+    // Tells `observer` (null: no one) of every repair from now on, at the input frame
+    // where it began; it must outlive its use.
+    void ListenForRepairs(DSP::RepairObserver* observer);
 };
 
 class FloatParamRef {

@@ -81,3 +81,11 @@ bool ParseHighQuality(std::string_view text) {
     if (text == "standard") return false;
     Fail("--quality wants high or standard, not '" + std::string(text) + "'");
 }
+
+double ParseGainDb(std::string_view option, std::string_view text) {
+    const std::string name(option);
+    const double value = ParseNumber(text, name);
+    if (std::fabs(value) > 40.0)
+        Fail(name + " wants a gain in dB from -40 to 40, not " + std::string(text));
+    return value;
+}

@@ -30,6 +30,8 @@ struct RestoreOptions {
     bool highQuality = true;
     Settings settings;
     std::optional<SampleFormat> format;
+    // The page that shows what the run did.
+    std::optional<std::string> report;
     bool force = false;
     bool quiet = false;
 };
@@ -49,6 +51,16 @@ struct BatchOptions {
     std::optional<std::size_t> shards;
     std::string sbatchArguments;
     bool wait = false;
+};
+
+struct ReportOptions {
+    std::string input;
+    std::string output;
+    std::string report;
+    // The gain the restore put on its output on purpose (-6 dB with declipping on);
+    // estimated from the two files when not given.
+    std::optional<double> declipGainDb;
+    bool force = false;
 };
 
 struct TrainOptions {
@@ -81,3 +93,5 @@ std::uint32_t ParseRate(std::string_view text);
 SampleFormat ParseFormat(std::string_view text);
 // "high" (true) or "standard" (false).
 bool ParseHighQuality(std::string_view text);
+// A gain in dB from -40 to +40; `option` names it in the message.
+double ParseGainDb(std::string_view option, std::string_view text);

@@ -38,6 +38,18 @@ std::vector<float> RelativeToFullScale(std::vector<float> levels, int frameSize)
     return levels;
 }
 
+// The queue from frame `at` on; null for an absent channel.
+const float* At(const std::vector<float>& queue, std::size_t at) {
+    return queue.empty() ? nullptr : queue.data() + at;
+}
+
+void DropPaired(std::vector<float> (&queues)[2], std::size_t& paired) {
+    if (2 * paired < queues[0].size()) return;
+    for (std::vector<float>& queue : queues)
+        queue.erase(queue.begin(), queue.begin() + std::ptrdiff_t(std::min(paired, queue.size())));
+    paired = 0;
+}
+
 } // namespace
 
 ReportBuilder::ReportBuilder(const ReportSetup& setup)
@@ -58,16 +70,20 @@ void ReportBuilder::AddOutput(int frames, const float* left, const float* right)
     Pair();
 }
 
+// The paired frames are dropped only once they make up half a queue, so that each frame
+// is moved at most once on average however small the blocks and long the latency.
 void ReportBuilder::Pair() {
-    const std::size_t ready = std::min(pendingInput[0].size(), pendingOutput[0].size());
+    const std::size_t ready =
+        std::min(pendingInput[0].size() - pairedInput, pendingOutput[0].size() - pairedOutput);
     if (ready == 0) return;
-    const float* input[2] = {pendingInput[0].data(), pendingInput[1].data()};
-    const float* output[2] = {pendingOutput[0].data(), pendingOutput[1].data()};
+    const float* input[2] = {At(pendingInput[0], pairedInput), At(pendingInput[1], pairedInput)};
+    const float* output[2] = {At(pendingOutput[0], pairedOutput),
+                              At(pendingOutput[1], pairedOutput)};
     analysis.Add(int(ready), input, output);
-    for (auto* queues : {&pendingInput, &pendingOutput})
-        for (std::vector<float>& queue : *queues)
-            queue.erase(queue.begin(),
-                        queue.begin() + std::ptrdiff_t(std::min(ready, queue.size())));
+    pairedInput += ready;
+    pairedOutput += ready;
+    DropPaired(pendingInput, pairedInput);
+    DropPaired(pendingOutput, pairedOutput);
 }
 
 void ReportBuilder::SetNoiseProfile(const std::vector<std::vector<float>>& rowsDb) {

@@ -90,8 +90,10 @@ private:
     std::vector<float> profileDb;
     std::vector<std::pair<std::string, std::string>> settings;
     std::optional<double> processingSeconds;
-    // Frames read or written that wait for their partner, per channel.
+    // Frames read or written that wait for their partner, per channel, after the first
+    // `paired` frames of each queue that have found theirs.
     std::vector<float> pendingInput[2], pendingOutput[2];
+    std::size_t pairedInput = 0, pairedOutput = 0;
     bool finished = false;
 };
 

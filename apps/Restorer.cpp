@@ -11,6 +11,7 @@
 #include "apps/NonFinite.h"
 #include "apps/Profile.h"
 #include "apps/Progress.h"
+#include "apps/RestoreReport.h"
 #include "apps/StreamRunner.h"
 
 namespace {
@@ -67,6 +68,10 @@ void TrainFrom(StreamRunner& runner, AudioReader& source, const std::optional<Ti
                        ") is too short to learn the noise from; give it a second or more");
 }
 
+FrameRange FrameRangeOf(std::pair<std::int64_t, std::int64_t> frames) {
+    return {frames.first, frames.second};
+}
+
 void ExpectSameShape(const AudioReader& training, const AudioReader& input) {
     if (training.Rate() == input.Rate() && training.Channels() == input.Channels()) return;
     throw CliError(ExitCode::input, training.Path() + " must have the rate and channels of " +
@@ -101,6 +106,12 @@ void RunRestore(const RestoreOptions& options) {
     if (options.profile) LoadProfile(plugin, *options.profile);
     ApplySettings(options.settings, plugin);
     AtomicOutput output(options.output, options.force, options.input);
+    std::optional<RestoreReport> report;
+    if (options.report)
+        report.emplace(options, input, plugin,
+                       options.trainRange && !options.trainFile
+                           ? std::optional(FrameRangeOf(FramesOf(options.trainRange, input)))
+                           : std::nullopt);
     StreamRunner runner(plugin, input.Channels(), input.Rate());
     if (options.trainRange || options.trainFile) TrainForRestore(options, input, runner);
     if (options.trainAuto) LearnAutomatically(options, plugin);
@@ -108,10 +119,15 @@ void RunRestore(const RestoreOptions& options) {
     NonFiniteCounter counted(input, input.Channels(), input.Rate());
     {
         Progress progress("restoring", input.Frames(), options.quiet);
-        runner.Restore(counted, writer, progress);
+        if (report) {
+            report->Restore(runner, counted, writer, progress);
+        } else {
+            runner.Restore(counted, writer, progress);
+        }
     }
     writer.Close();
     output.Commit();
+    if (report) report->Finish(input, format);
     if (const auto report = counted.Report(input.Path(), "treated as dropouts")) Warn(*report);
 }
 

@@ -14,6 +14,7 @@
 #include "apps/Demo.h"
 #include "apps/Info.h"
 #include "apps/Interrupt.h"
+#include "apps/RestoreReport.h"
 #include "apps/Restorer.h"
 
 namespace {
@@ -28,6 +29,7 @@ void Run(const Command& command, const std::vector<std::string>& args) {
                    [](const InfoOptions& options) { PrintInfo(options, std::cout); },
                    [](const DemoOptions& options) { RunDemo(options, std::cout); },
                    [&](const BatchOptions& options) { RunBatch(options, args); },
+                   [](const ReportOptions& options) { RunReport(options); },
                },
                command);
 }

@@ -140,6 +140,11 @@ void Restoration::SetStageSwitch(std::atomic<bool>& field, bool value) {
     Owner().InvalidateLatency(*this);
 }
 
+void Restoration::SetRepairObserver(RepairObserver* observer) {
+    LockHolder hold(lock);
+    chain.SetRepairObserver(observer);
+}
+
 void Restoration::SetTraining(bool value) {
     LockHolder hold(lock);
     if (training == value) return;

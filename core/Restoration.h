@@ -90,6 +90,9 @@ public:
     void SetHighQuality(bool value) { SetStageSwitch(highQuality, value); }
     bool GetKeepOnlyNoise() const { return keepOnlyNoise; }
     void SetKeepOnlyNoise(bool value) { keepOnlyNoise = value; }
+    // For a host that shows what was repaired (RestorationChain::SetRepairObserver);
+    // the observer is called from the audio thread and must outlive its use.
+    void SetRepairObserver(RepairObserver* observer);
 
 private:
     // Stores a stage switch, then reports the latency change outside `lock`.

@@ -22,6 +22,10 @@ public:
     // Real-time: allocates nothing.
     void Process(float* const* input, int frames, float* const* output) override;
     void Reset() override;
+    // See RepairQueue::Listen.
+    void Listen(DSP::RepairObserver* observer, int delayBefore, float gainBefore) {
+        repair.Listen(observer, DSP::RepairKind::clippedRun, delayBefore, gainBefore);
+    }
 
     // 0 ... 1, read (and clamped) by Setup.
     float quality = 1.0f;

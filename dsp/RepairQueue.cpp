@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cmath>
 
 #include "dsp/RepairSupport.h"
 #include "primitives/Vec.h"
@@ -32,6 +33,7 @@ void RepairQueue::Setup(int channels, int rate, int maxFrames, int modelOrder, i
     lsar.Reserve(maxStretch, order);
     carryCount.assign(std::size_t(channels), 0);
     lastEnd.assign(std::size_t(channels), noStretch);
+    reportedEnd.assign(std::size_t(channels), 0);
     inputQueue.Allocate(channels, rate, maxFrames + lookAhead, History(), true);
     carry.Allocate(channels, rate, maxStretch, 0, true);
     Reset();
@@ -42,11 +44,21 @@ void RepairQueue::Reset() {
     inputQueue.Reset();
     std::fill(carryCount.begin(), carryCount.end(), 0);
     std::fill(lastEnd.begin(), lastEnd.end(), noStretch);
+    std::fill(reportedEnd.begin(), reportedEnd.end(), 0);
+    framesQueued = 0;
+}
+
+void RepairQueue::Listen(RepairObserver* listener, RepairKind kind, int delay, float gain) {
+    observer = listener;
+    repairKind = kind;
+    delayBefore = delay;
+    gainBefore = gain;
 }
 
 int RepairQueue::Append(const float* const* input, int frames, float* const* output) {
     assert(frames <= inputQueue.maxBlockSize - lookAhead);
     inputQueue.Append(input, frames, 0);
+    framesQueued += frames;
     const int silent = StartUpFrames(inputQueue.fillCount, frames, History() + lookAhead);
     for (int c = 0; c < inputQueue.channelCount; ++c)
         VecZero(silent, output[c]);
@@ -55,6 +67,7 @@ int RepairQueue::Append(const float* const* input, int frames, float* const* out
 }
 
 float* RepairQueue::ChannelWithCarry(int channel) {
+    currentChannel = channel;
     float* x = inputQueue.buffers[std::size_t(channel)];
     VecCopy(carryCount[std::size_t(channel)], carry.buffers[std::size_t(channel)], x + History());
     return x;
@@ -94,7 +107,20 @@ void RepairQueue::Rebuild(float* x, int index, int minOrder, int previousEnd) {
     // end, damaged samples included.
     UpdateAnalysis(x, std::max(0, end - History()));
     q = FitModel(q, 2, autocorrelation.data(), coefficients.data(), modelWork);
+    if (observer != nullptr) Report(x, start, end);
     lsar.Interpolate(x, start, end - start, coefficients.data(), q);
+}
+
+// The newest queued frame sits at the queue's last position.
+void RepairQueue::Report(const float* x, int start, int end) {
+    const std::int64_t first = framesQueued - QueueLength() + start - delayBefore;
+    std::int64_t& reported = reportedEnd[std::size_t(currentChannel)];
+    if (first < reported) return;
+    reported = first + (end - start);
+    float peak = 0.0f;
+    for (int i = start; i < end; ++i)
+        peak = std::max(peak, std::abs(x[i]));
+    ReportRepair(observer, {repairKind, currentChannel, first, end - start, peak / gainBefore});
 }
 
 void RepairQueue::WriteOutputAndCarry(int channel, const float* x, float* output, float gain) {

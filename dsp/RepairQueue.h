@@ -12,11 +12,13 @@
 // sample of the output block. Channels are independent and handled one after the other.
 // Real-time: after Setup, nothing here allocates.
 
+#include <cstdint>
 #include <vector>
 
 #include "dsp/ARModel.h"
 #include "dsp/DataTail.h"
 #include "dsp/LSAR.h"
+#include "dsp/RepairObserver.h"
 
 namespace DSP::Restoration {
 
@@ -28,6 +30,12 @@ public:
     void Setup(int channels, int rate, int maxFrames, int order, int analysisLength,
                int maxStretch);
     void Reset();
+
+    // Tells `observer` (null: no one) of every stretch when it is first rebuilt, as
+    // repairs of `kind`, in the frames and at the level of the stream the first stage
+    // received: the stages ahead of this one delay it by `delayBefore` and scale it by
+    // `gainBefore`. Never changes output.
+    void Listen(RepairObserver* observer, RepairKind kind, int delayBefore, float gainBefore);
 
     // Queues a block and zeroes the output frames that are still start-up silence
     // (history and look-ahead not yet filled); returns their number. BlockFrames() is what
@@ -80,6 +88,8 @@ public:
     std::vector<double> modelWork;
 
 private:
+    void Report(const float* x, int start, int end);
+
     Autocorrelator autocorrelator;
     LSAR lsar;
     DataTail inputQueue;
@@ -89,6 +99,16 @@ private:
     std::vector<int> lastEnd;
     int blockFrames = 0;
     int lastAnalysis = 0;
+
+    RepairObserver* observer = nullptr;
+    RepairKind repairKind = RepairKind::click;
+    int delayBefore = 0;
+    float gainBefore = 1.0f;
+    int currentChannel = 0;
+    // Frames queued since the last reset, and per channel the end of the last stretch
+    // reported (a stretch rebuilt in the look-ahead may be found again a block later).
+    std::int64_t framesQueued = 0;
+    std::vector<std::int64_t> reportedEnd;
 };
 
 } // namespace DSP::Restoration

@@ -1,5 +1,6 @@
 #include "dsp/RestorationChain.h"
 
+#include "dsp/Decibels.h"
 #include "dsp/LittleEndian.h"
 
 #include <algorithm>
@@ -127,10 +128,13 @@ void RestorationChain::RunStages(float* const* block, int channels, int frames,
     if (on.declip) {
         Prepare(declip, channels, frames);
         declip.outputGainDb = on.keepOnlyNoise ? 0.0f : declipHeadroomDb;
+        declip.Listen(repairObserver, 0, 1.0f);
         declip.Process(block, frames, nullptr);
     }
     if (on.declick) {
         Prepare(declick, channels, frames);
+        declick.Listen(repairObserver, on.declip ? declip.latency : 0,
+                       on.declip ? DbToAmplitude(declip.outputGainDb) : 1.0f);
         declick.Process(block, frames, nullptr);
     }
     if (on.training) {

@@ -63,6 +63,11 @@ public:
     // this). The noise profile for it is Profile().
     void SetReducer(AudioProcessor* reducer);
     AudioProcessor& Reducer() { return *reducer; }
+
+    // Tells `observer` (null: no one) of every click and clipped run repaired from now
+    // on, at the frame of the chain's input where it began. The audio is the same
+    // whether someone listens or not.
+    void SetRepairObserver(RepairObserver* listener) { repairObserver = listener; }
     bool UsesBuiltInReducer() const { return reducer == &denoiseStreamer; }
 
     // The chain in place on `channels` planar buffers of `frames` frames (at most the
@@ -118,6 +123,7 @@ private:
     bool highQualityNoiseStale = true;
     bool highQualityWasOn = false;
     AudioProcessor* reducer = &denoiseStreamer;
+    RepairObserver* repairObserver = nullptr;
     // The input delayed by the signal latency, fed only while keep-only-noise is on.
     DataTail dryLine;
 };

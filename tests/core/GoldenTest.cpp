@@ -142,8 +142,15 @@ TEST(Golden, EachStageAndTheWholeEffectKeepTheirOutput) {
     denoise.SetReductionDb(18.0f);
     const Fingerprint reduce = Summarise(RunStage(streamer, input));
 
+    // Listening to the repairs must not change a sample of the chain's output.
+    struct : DSP::RepairObserver {
+        void OnRepair(const DSP::Repair&) noexcept override { ++heard; }
+        int heard = 0;
+    } listener;
     EffectPlugin plugin;
+    plugin.Effect().SetRepairObserver(&listener);
     const Fingerprint chain = Summarise(RunStream(plugin, input));
+    EXPECT_GT(listener.heard, 0);
     plugin.Effect().SetKeepOnlyNoise(true);
     const Fingerprint onlyNoise = Summarise(RunStream(plugin, input));
 
