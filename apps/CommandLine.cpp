@@ -312,25 +312,25 @@ const CommandEntry* Find(std::string_view name) {
     Fail("unknown command '" + std::string(name) + "' (sonavel --help lists them)");
 }
 
-// A command's CLI11 app with its options bound to `spec`; the positionals land in
+// A command's CLI11 app with its options bound to `definition`; the positionals land in
 // `files`, one slot each.
-std::unique_ptr<CLI::App> BuildApp(const CommandEntry& entry, CommandSpec& spec,
+std::unique_ptr<CLI::App> BuildApp(const CommandEntry& entry, CommandSpec& definition,
                                    std::vector<std::string>& files) {
     auto app = std::make_unique<CLI::App>(entry.summary, std::string("sonavel ") + entry.name);
-    const std::vector<Positional> positionals = spec.Positionals();
+    const std::vector<Positional> positionals = definition.Positionals();
     files.resize(positionals.size());
     for (std::size_t i = 0; i < positionals.size(); ++i)
         app->add_option(positionals[i].name, files[i], positionals[i].help)->type_name("");
-    spec.Define(*app);
+    definition.Define(*app);
     // Anything CLI11 does not know is ours to explain, in our words.
     app->allow_extras();
     return app;
 }
 
 std::string CommandHelp(const CommandEntry& entry) {
-    const std::unique_ptr<CommandSpec> spec = entry.make();
+    const std::unique_ptr<CommandSpec> definition = entry.make();
     std::vector<std::string> files;
-    return BuildApp(entry, *spec, files)->help();
+    return BuildApp(entry, *definition, files)->help();
 }
 
 // The positionals CLI11 took, then the ones it left over; an unknown option is an error.
@@ -371,9 +371,9 @@ std::string ExplainMismatch(const CLI::App& app, const std::vector<std::string_v
 }
 
 Command ParseCommand(const CommandEntry& entry, const std::vector<std::string_view>& rest) {
-    const std::unique_ptr<CommandSpec> spec = entry.make();
+    const std::unique_ptr<CommandSpec> definition = entry.make();
     std::vector<std::string> slots;
-    const std::unique_ptr<CLI::App> app = BuildApp(entry, *spec, slots);
+    const std::unique_ptr<CLI::App> app = BuildApp(entry, *definition, slots);
     // CLI11 takes the arguments last first.
     std::vector<std::string> reversed(rest.rbegin(), rest.rend());
     try {
@@ -385,7 +385,7 @@ Command ParseCommand(const CommandEntry& entry, const std::vector<std::string_vi
     } catch (const CLI::ParseError& error) {
         Fail(error.what());
     }
-    return spec->Finish(FilesGiven(*app, slots, spec->Positionals()));
+    return definition->Finish(FilesGiven(*app, slots, definition->Positionals()));
 }
 
 Command Help(const std::vector<std::string_view>& args) {

@@ -47,6 +47,10 @@ std::uint32_t HostPlugin::LatencyWith(std::initializer_list<SwitchSetting> switc
     return latency;
 }
 
+bool HostPlugin::HighQuality() {
+    return RestorationComponent().GetHighQuality();
+}
+
 void HostPlugin::SetHighQuality(bool on) {
     RestorationComponent().SetHighQuality(on);
 }

@@ -35,6 +35,7 @@ public:
     // The reducer's quality, an option of the host that the saved state does not hold:
     // high is the log-spectral reducer, standard the DirectShow filter's.
     void SetHighQuality(bool on);
+    bool HighQuality();
     // The restoration component, for what is not a parameter (the learnt noise levels).
     DSP::Restoration::Restoration& RestorationComponent();
     // Tells `observer` (null: no one) of every repair from now on, at the input frame

@@ -61,6 +61,8 @@ public:
     void SetNoiseProfile(const std::vector<std::vector<float>>& rowsDb);
     // One row of the settings table, in the order added.
     void AddSetting(std::string name, std::string value);
+    // Where the noise was learnt from, in words, when it is known only after set-up.
+    void SetNoiseSource(std::string words) { setup.noiseSource = std::move(words); }
     // The restore's own time, for its speed in times real time.
     void SetProcessingSeconds(double seconds) { processingSeconds = seconds; }
 

@@ -112,7 +112,7 @@ void AddPluginSettings(ReportBuilder& report, HostPlugin& plugin, std::uint32_t 
         report.AddSetting(slider.param, Number(FloatParamRef(plugin, slider.param).Get()));
     for (const SwitchOption& option : switchOptions)
         report.AddSetting(option.param, Switch(plugin, option.param) ? "on" : "off");
-    // The quality mode joins these rows once restore can choose one.
+    report.AddSetting("reduction quality", plugin.HighQuality() ? "high" : "standard");
     const std::uint32_t latency = plugin.LatencyWith({});
     report.AddSetting("latency", std::to_string(latency) + " frames (" + Seconds(latency, rate) +
                                      "), compensated in the output file");

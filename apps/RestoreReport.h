@@ -29,6 +29,8 @@ public:
     // runner.Restore with the stages listened to and the audio shown to the report,
     // timed for the processing speed.
     void Restore(StreamRunner& runner, FrameSource& source, FrameSink& sink, Progress& progress);
+    // Where the noise was learnt from when --train auto found it.
+    void SetNoiseSource(std::string words) { report.SetNoiseSource(std::move(words)); }
     // Adds the noise profile and the settings and commits the page.
     void Finish(const AudioReader& input, int outputFormat);
 

@@ -86,12 +86,15 @@ void TrainForRestore(const RestoreOptions& options, const AudioReader& input,
     TrainFrom(runner, training, options.trainRange, options.quiet, options.trainFile.has_value());
 }
 
-// A first pass over the input: the noise-only stretches it holds, or its floor.
-void LearnAutomatically(const RestoreOptions& options, HostPlugin& plugin) {
+// A first pass over the input: the noise-only stretches it holds, or its floor. Returns
+// what it learnt from, in words.
+std::string LearnAutomatically(const RestoreOptions& options, HostPlugin& plugin) {
     AudioReader first(options.input);
     const AutoTrainResult learnt = AutoTrain::Learn(first);
     AutoTrain::Load(learnt.noise, plugin);
-    if (!options.quiet) Warn(AutoTrain::Describe(learnt, first.Rate()));
+    const std::string described = AutoTrain::Describe(learnt, first.Rate());
+    if (!options.quiet) Warn(described);
+    return described;
 }
 
 } // namespace
@@ -114,7 +117,10 @@ void RunRestore(const RestoreOptions& options) {
                            : std::nullopt);
     StreamRunner runner(plugin, input.Channels(), input.Rate());
     if (options.trainRange || options.trainFile) TrainForRestore(options, input, runner);
-    if (options.trainAuto) LearnAutomatically(options, plugin);
+    if (options.trainAuto) {
+        const std::string learntFrom = LearnAutomatically(options, plugin);
+        if (report) report->SetNoiseSource(learntFrom);
+    }
     AudioWriter writer(output, format, input.Channels(), input.Rate());
     NonFiniteCounter counted(input, input.Channels(), input.Rate());
     {

@@ -88,6 +88,7 @@ public:
     // Chooses the reducer for the next block and reports the latency change like a
     // stage switch. Allocates nothing.
     void SetHighQuality(bool value) { SetStageSwitch(highQuality, value); }
+    bool GetHighQuality() const { return highQuality; }
     bool GetKeepOnlyNoise() const { return keepOnlyNoise; }
     void SetKeepOnlyNoise(bool value) { keepOnlyNoise = value; }
     // For a host that shows what was repaired (RestorationChain::SetRepairObserver);
