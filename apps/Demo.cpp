@@ -12,6 +12,7 @@
 #include "apps/AudioFile.h"
 #include "apps/CliError.h"
 #include "apps/HostPlugin.h"
+#include "apps/MemoryFrames.h"
 #include "apps/Progress.h"
 #include "apps/ReportTaps.h"
 #include "apps/RestoreReport.h"
@@ -31,32 +32,6 @@ constexpr double clicksPerSecond = 15.0;
 constexpr float hissDb = -30.0f;
 // The declipper lowers its output by 6 dB to make room for the peaks it rebuilds.
 const double declipMakeUp = std::pow(10.0, 6.0 / 20.0);
-
-class MemorySource : public FrameSource {
-public:
-    explicit MemorySource(const StereoSignal& signal) : signal(signal) {}
-    int Read(int frames, float* left, float* right) override {
-        const std::size_t n = std::min(std::size_t(frames), signal.Frames() - position);
-        std::copy_n(signal.left.begin() + std::ptrdiff_t(position), n, left);
-        std::copy_n(signal.right.begin() + std::ptrdiff_t(position), n, right);
-        position += n;
-        return int(n);
-    }
-
-private:
-    const StereoSignal& signal;
-    std::size_t position = 0;
-};
-
-class MemorySink : public FrameSink {
-public:
-    void Write(int frames, const float* left, const float* right) override {
-        signal.left.insert(signal.left.end(), left, left + frames);
-        signal.right.insert(signal.right.end(), right, right + frames);
-    }
-
-    StereoSignal signal;
-};
 
 // Restores with the stages listened to and the audio shown to the report, as
 // `sonavel restore --report` does.

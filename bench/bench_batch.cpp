@@ -18,6 +18,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "bench/BenchWave.h"
 #include "support/Signals.h"
 
 extern char** environ;
@@ -30,23 +31,6 @@ constexpr int files = 8;
 constexpr double seconds = 30.0;
 constexpr double target = 1.8;
 
-bool WriteWave(const fs::path& path, const StereoSignal& s) {
-    SF_INFO info{};
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    info.channels = 2;
-    info.samplerate = int(s.rate);
-    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-    if (file == nullptr) return false;
-    std::vector<float> frames;
-    for (std::size_t i = 0; i < s.Frames(); ++i) {
-        frames.push_back(s.left[i]);
-        frames.push_back(s.right[i]);
-    }
-    const bool ok =
-        sf_writef_float(file, frames.data(), sf_count_t(s.Frames())) == sf_count_t(s.Frames());
-    return sf_close(file) == 0 && ok;
-}
-
 bool MakeCollection(const fs::path& folder) {
     fs::create_directories(folder);
     for (int i = 0; i < files; ++i) {
@@ -54,7 +38,7 @@ bool MakeCollection(const fs::path& folder) {
         AddCrackle(s, 25.0, unsigned(i + 1));
         AddHiss(s, -45.0f, unsigned(i + 100));
         Clip(s, 1.0f);
-        if (!WriteWave(folder / ("take" + std::to_string(i) + ".wav"), s)) return false;
+        if (!WriteStereoWave(folder / ("take" + std::to_string(i) + ".wav"), s)) return false;
     }
     return true;
 }

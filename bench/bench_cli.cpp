@@ -16,6 +16,7 @@
 #include <sys/wait.h>
 #include <vector>
 
+#include "bench/BenchWave.h"
 #include "support/Signals.h"
 
 extern char** environ;
@@ -66,25 +67,6 @@ StereoSignal DamagedMusic() {
     return s;
 }
 
-// The signal `repeats` times over, as 16-bit PCM.
-bool WriteWave(const fs::path& path, const StereoSignal& s, int repeats) {
-    SF_INFO info{};
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    info.channels = 2;
-    info.samplerate = int(s.rate);
-    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-    if (file == nullptr) return false;
-    std::vector<float> frames;
-    for (std::size_t i = 0; i < s.Frames(); ++i) {
-        frames.push_back(s.left[i]);
-        frames.push_back(s.right[i]);
-    }
-    bool ok = true;
-    for (int r = 0; r < repeats && ok; ++r)
-        ok = sf_writef_float(file, frames.data(), sf_count_t(s.Frames())) == sf_count_t(s.Frames());
-    return sf_close(file) == 0 && ok;
-}
-
 std::vector<std::string> Sonavel(const fs::path& in, const fs::path& out) {
     return {SONAVEL_BINARY, "restore", in.string(), out.string(),
             "--train",      "0-2",     "--quiet",   "--force"};
@@ -92,7 +74,7 @@ std::vector<std::string> Sonavel(const fs::path& in, const fs::path& out) {
 
 void CompareWithFfmpeg(const fs::path& dir, const StereoSignal& music) {
     const fs::path in = dir / "music.wav";
-    if (!WriteWave(in, music, 1)) return void(std::puts("cannot write the test file"));
+    if (!WriteStereoWave(in, music, 1)) return void(std::puts("cannot write the test file"));
     const Measured ours = Time(dir, Sonavel(in, dir / "ours.wav"));
     const Measured theirs = Time(dir, {"ffmpeg", "-v", "error", "-y", "-i", in.string(), "-af",
                                        "adeclip,adeclick,afftdn", (dir / "ffmpeg.wav").string()});
@@ -109,7 +91,7 @@ void CompareWithFfmpeg(const fs::path& dir, const StereoSignal& music) {
 
 void MeasureLongFile(const fs::path& dir, const StereoSignal& music, int minutes) {
     const fs::path in = dir / "long.wav";
-    if (!WriteWave(in, music, minutes)) return void(std::puts("cannot write the long file"));
+    if (!WriteStereoWave(in, music, minutes)) return void(std::puts("cannot write the long file"));
     const Measured ours = Time(dir, Sonavel(in, dir / "long-out.wav"));
     if (!ours.ran) return void(std::puts("  sonavel failed on the long file"));
     std::printf("%d min stereo 44.1 kHz: sonavel %.1f s (%.0fx real time), peak memory %.1f MB\n",

@@ -15,6 +15,7 @@
 #include <sys/resource.h>
 #include <vector>
 
+#include "bench/BenchWave.h"
 #include "support/Signals.h"
 #include "lv2/Lv2Effect.h"
 
@@ -39,21 +40,6 @@ StereoSignal DamagedMusic() {
     AddHiss(s, -45.0f, 2);
     Clip(s, 1.0f);
     return s;
-}
-
-bool WriteWave(const fs::path& path, const StereoSignal& s) {
-    SF_INFO info{};
-    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
-    info.channels = channels;
-    info.samplerate = int(s.rate);
-    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-    if (file == nullptr) return false;
-    std::vector<float> frames;
-    for (std::size_t i = 0; i < s.Frames(); ++i)
-        frames.insert(frames.end(), {s.left[i], s.right[i]});
-    const bool ok =
-        sf_writef_float(file, frames.data(), sf_count_t(s.Frames())) == sf_count_t(s.Frames());
-    return sf_close(file) == 0 && ok;
 }
 
 // Learns the noise through the Train port over the lead-in, then times the whole signal.
@@ -88,7 +74,7 @@ double RunPlugin(const StereoSignal& s, std::uint32_t block) {
 
 double RunCommandLine(const fs::path& dir, const StereoSignal& s) {
     const fs::path in = dir / "music.wav";
-    if (!WriteWave(in, s)) return 0;
+    if (!WriteStereoWave(in, s, 1, SF_FORMAT_FLOAT)) return 0;
     const std::string command = std::string(SONAVEL_BINARY) + " restore " + in.string() + " " +
                                 (dir / "out.wav").string() + " --train 0-2 --quiet --force";
     if (std::system(command.c_str()) != 0) return 0;

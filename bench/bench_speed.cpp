@@ -18,6 +18,7 @@
 #include "dsp/RestorationChain.h"
 #include "primitives/RealFFT.h"
 #include "primitives/SimdDispatch.h"
+#include "bench/BenchWave.h"
 #include "support/Signals.h"
 
 #include <fcntl.h>
@@ -98,24 +99,6 @@ StereoSignal LoadStereoMusic() {
     }
     AddHiss(s, -50.0f, 3);
     return s;
-}
-
-bool WriteWave(const fs::path& path, const StereoSignal& s, int repeats) {
-    SF_INFO info{};
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    info.channels = 2;
-    info.samplerate = int(s.rate);
-    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-    if (file == nullptr) return false;
-    std::vector<float> frames;
-    for (std::size_t i = 0; i < s.Frames(); ++i) {
-        frames.push_back(s.left[i]);
-        frames.push_back(s.right[i]);
-    }
-    bool ok = true;
-    for (int r = 0; r < repeats && ok; ++r)
-        ok = sf_writef_float(file, frames.data(), sf_count_t(s.Frames())) == sf_count_t(s.Frames());
-    return sf_close(file) == 0 && ok;
 }
 
 // ---- the chain in this process
@@ -297,7 +280,7 @@ void ChainFigures(const StereoSignal& music, int repeats) {
 
 void CommandFigures(const fs::path& dir, const StereoSignal& music, int repeats) {
     const fs::path in = dir / "music.wav";
-    if (!WriteWave(in, music, 1)) return void(std::puts("cannot write the test file"));
+    if (!WriteStereoWave(in, music, 1)) return void(std::puts("cannot write the test file"));
     std::puts("Commands on the same file (CPU time of the process and its children):");
     const Child ours = BestRun(dir, {Sonavel(in, dir / "ours.wav")}, repeats);
     if (!ours.ran) return void(std::puts("  sonavel restore failed"));
@@ -355,7 +338,7 @@ void MemoryFigures(const fs::path& dir, const StereoSignal& music) {
     const int minutes[2] = {1, 60};
     for (int i = 0; i < 2; ++i) {
         const fs::path in = dir / "long.wav";
-        if (!WriteWave(in, music, minutes[i])) return void(std::puts("cannot write the long file"));
+        if (!WriteStereoWave(in, music, minutes[i])) return void(std::puts("cannot write the long file"));
         const Child run = Run(dir, Sonavel(in, dir / "long-out.wav"));
         fs::remove(in);
         fs::remove(dir / "long-out.wav");

@@ -16,6 +16,7 @@
 #include <string>
 
 #include "apps/HostPlugin.h"
+#include "apps/MemoryFrames.h"
 #include "apps/Progress.h"
 #include "apps/ReportBuilder.h"
 #include "apps/ReportTaps.h"
@@ -26,27 +27,6 @@
 namespace {
 
 constexpr double leadIn = 2.0;
-
-class Play : public FrameSource {
-public:
-    explicit Play(const StereoSignal& signal) : signal(signal) {}
-    int Read(int frames, float* left, float* right) override {
-        const std::size_t n = std::min(std::size_t(frames), signal.Frames() - position);
-        std::copy_n(signal.left.begin() + std::ptrdiff_t(position), n, left);
-        std::copy_n(signal.right.begin() + std::ptrdiff_t(position), n, right);
-        position += n;
-        return int(n);
-    }
-
-private:
-    const StereoSignal& signal;
-    std::size_t position = 0;
-};
-
-class Discard : public FrameSink {
-public:
-    void Write(int, const float*, const float*) override {}
-};
 
 // The repairs the damage calls for, one per run of changed samples of a channel.
 void ReportDamage(const std::vector<float>& before, const std::vector<float>& after, int channel,
@@ -87,11 +67,11 @@ int Write(const std::string& path) {
     HostPlugin plugin;
     StreamRunner runner(plugin, 2, clean.rate);
     Progress silent("", 0, true);
-    Play training(damaged);
+    MemorySource training(damaged);
     runner.Train(training, std::int64_t(leadIn * clean.rate), silent);
-    Play playing(damaged);
+    MemorySource playing(damaged);
     ReportedSource source(playing, report);
-    Discard discard;
+    DiscardSink discard;
     ReportedSink sink(discard, report);
     runner.Restore(source, sink, silent);
 

@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "apps/HostPlugin.h"
+#include "apps/MemoryFrames.h"
 #include "apps/Progress.h"
 #include "apps/RepairLog.h"
 #include "apps/Settings.h"
@@ -39,26 +40,6 @@ StereoSignal ClickAndClip() {
     return s;
 }
 
-class Play : public FrameSource {
-public:
-    explicit Play(const StereoSignal& s) : s(s) {}
-    int Read(int frames, float* left, float* right) override {
-        const int n = int(std::min(std::size_t(frames), s.Frames() - at));
-        std::copy_n(s.left.begin() + std::ptrdiff_t(at), n, left);
-        std::copy_n(s.right.begin() + std::ptrdiff_t(at), n, right);
-        at += std::size_t(n);
-        return n;
-    }
-
-private:
-    const StereoSignal& s;
-    std::size_t at = 0;
-};
-
-class Discard : public FrameSink {
-    void Write(int, const float*, const float*) override {}
-};
-
 // What the stages report while the command line's stream runner restores `s`.
 RepairLog Heard(const StereoSignal& s, bool declip) {
     HostPlugin plugin;
@@ -66,8 +47,8 @@ RepairLog Heard(const StereoSignal& s, bool declip) {
     RepairLog log(std::int64_t(s.Frames()), 900);
     StreamRunner runner(plugin, 2, s.rate);
     plugin.ListenForRepairs(&log);
-    Play play(s);
-    Discard discard;
+    MemorySource play(s);
+    DiscardSink discard;
     Progress silent("", 0, true);
     runner.Restore(play, discard, silent);
     plugin.ListenForRepairs(nullptr);
