@@ -24,11 +24,7 @@ install(FILES ${CMAKE_SOURCE_DIR}/cmake/copyright DESTINATION share/doc/sonavel)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME sonavel)
-if(PROJECT_VERSION)
-  set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-else()
-  set(CPACK_PACKAGE_VERSION 0.1.0)
-endif()
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "Quillon Sonavel developers <sonavel@quillon.audio>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
   "audio restoration: declip, declick and noise reduction (command line and LV2 plug-ins)")
