@@ -217,7 +217,7 @@ void ReportBuilder::AddSpectrograms(HtmlPage& page) const {
     const struct {
         const char* id;
         std::string title;
-        const Spectrogram& spectrogram;
+        const Sonogram& spectrogram;
     } pictures[] = {{"input", "Input", analysis.Input()},
                     {"output", "Output" + matched, analysis.Output()},
                     {"removed", "Removed: input minus output" + matched, analysis.Removed()}};

@@ -14,11 +14,11 @@ constexpr double silentDb = -300.0;
 RestoreAnalysis::RestoreAnalysis(const AnalysisSetup& setup)
     : setup(setup), outputMatch(float(std::pow(10.0, -setup.outputGainDb / 20.0))),
       axis(lowestHz, setup.rate / 2.0, setup.rows, true),
-      spectrograms{Spectrogram(setup.frames, setup.rate, fftSize / 2 + 1, setup.columns, axis),
-                   Spectrogram(setup.frames, setup.rate, fftSize / 2 + 1, setup.columns, axis),
-                   Spectrogram(setup.frames, setup.rate, fftSize / 2 + 1, setup.columns, axis)},
-      longTerm{LongTermSpectrum(setup.noiseFrameSize, setup.frames),
-               LongTermSpectrum(setup.noiseFrameSize, setup.frames)},
+      spectrograms{Sonogram(setup.frames, setup.rate, fftSize / 2 + 1, setup.columns, axis),
+                   Sonogram(setup.frames, setup.rate, fftSize / 2 + 1, setup.columns, axis),
+                   Sonogram(setup.frames, setup.rate, fftSize / 2 + 1, setup.columns, axis)},
+      longTerm{LongTermLevels(setup.noiseFrameSize, setup.frames),
+               LongTermLevels(setup.noiseFrameSize, setup.frames)},
       hop(std::clamp<std::int64_t>(setup.frames / setup.columns, 1, fftSize / 2)), window(fftSize),
       frame(fftSize), inSpectrum(fftSize + 2), outSpectrum(fftSize + 2),
       longFrames(std::size_t(setup.channels * setup.noiseFrameSize)) {
@@ -132,7 +132,7 @@ void RestoreAnalysis::AnalyseReady() {
         nextCentre += hop;
     }
     for (int signal = 0; signal < 2; ++signal) {
-        LongTermSpectrum& spectrum = longTerm[std::size_t(signal)];
+        LongTermLevels& spectrum = longTerm[std::size_t(signal)];
         while (spectrum.NextStart() + spectrum.Size() <= std::min(received, setup.frames))
             AnalyseLongTerm(signal);
     }
@@ -169,7 +169,7 @@ void RestoreAnalysis::AnalyseSpectrogramFrame() {
 }
 
 void RestoreAnalysis::AnalyseLongTerm(int signal) {
-    LongTermSpectrum& spectrum = longTerm[std::size_t(signal)];
+    LongTermLevels& spectrum = longTerm[std::size_t(signal)];
     std::vector<const float*> channels;
     for (int c = 0; c < setup.channels; ++c) {
         float* to = longFrames.data() + std::size_t(c * spectrum.Size());
@@ -187,7 +187,7 @@ void RestoreAnalysis::Finish() {
         received += chunkLimit;
         AnalyseReady();
     }
-    for (Spectrogram& spectrogram : spectrograms)
+    for (Sonogram& spectrogram : spectrograms)
         spectrogram.Finish();
 }
 

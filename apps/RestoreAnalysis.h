@@ -6,7 +6,7 @@
 //
 // The output is compared after undoing the gain the chain applies on purpose (the
 // declipper's headroom), so that "removed" holds only what the stages took away; the
-// levels are those of the files as written. Spectrogram frames overlap by half, so
+// levels are those of the files as written. Sonogram frames overlap by half, so
 // every sample lies near the middle of some frame, unless the stream is so short that
 // more frames are needed to give every column one. Cost and memory do not depend on the
 // stream's length beyond one pass of FFTs.
@@ -16,9 +16,9 @@
 #include <optional>
 #include <vector>
 
-#include "apps/LongTermSpectrum.h"
+#include "apps/LongTermLevels.h"
 #include "apps/ReportAxes.h"
-#include "apps/Spectrogram.h"
+#include "apps/Sonogram.h"
 #include "primitives/RealFFT.h"
 
 struct FrameRange {
@@ -58,9 +58,9 @@ public:
 
     const AnalysisSetup& Setup() const { return setup; }
     const FrequencyAxis& Axis() const { return axis; }
-    const Spectrogram& Input() const { return spectrograms[0]; }
-    const Spectrogram& Output() const { return spectrograms[1]; }
-    const Spectrogram& Removed() const { return spectrograms[2]; }
+    const Sonogram& Input() const { return spectrograms[0]; }
+    const Sonogram& Output() const { return spectrograms[1]; }
+    const Sonogram& Removed() const { return spectrograms[2]; }
     std::vector<float> InputSpectrumDb() const { return longTerm[0].LevelsDb(); }
     std::vector<float> OutputSpectrumDb() const { return longTerm[1].LevelsDb(); }
     // RMS levels in dBFS of the files as written.
@@ -96,8 +96,8 @@ private:
     AnalysisSetup setup;
     float outputMatch;
     FrequencyAxis axis;
-    std::array<Spectrogram, 3> spectrograms;
-    std::array<LongTermSpectrum, 2> longTerm;
+    std::array<Sonogram, 3> spectrograms;
+    std::array<LongTermLevels, 2> longTerm;
     std::array<History, 4> histories;
     std::array<std::vector<float>, 2> peaks;
     Energy whole, noise;

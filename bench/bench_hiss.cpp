@@ -2,7 +2,7 @@
 // tracks with a 3 s noise-only stretch at the start, in the middle or at the end, white and
 // pink-tilted hiss at -32 and -40 dBFS. Every reducer learns from the stretch: ffmpeg
 // `afftdn` (best nr, noise floor measured on the stretch), SoX `noisered` (best amount), our
-// standard reducer Denoise and the high-quality LogSpectralDenoise at "Reduction Amount" and
+// standard reducer Denoise and the high-quality LogAmplitudeDenoise at "Reduction Amount" and
 // "Reduction Sensitivity" 0.5. Prints per file the SNR gain after best gain alignment and the
 // musical noise (log kurtosis ratio on the stretch). Then the whole restoration chain with the
 // high-quality reducer against ffmpeg's `adeclip,adeclick,afftdn` on combined damage, on
@@ -15,7 +15,7 @@
 #include "bench/quality/PeerReducers.h"
 #include "bench/quality/RepairDamage.h"
 #include "dsp/Denoise.h"
-#include "dsp/LogSpectralDenoise.h"
+#include "dsp/LogAmplitudeDenoise.h"
 #include "dsp/LookAheadStreamer.h"
 #include "dsp/NoiseFinder.h"
 
@@ -85,7 +85,7 @@ struct Row {
 };
 
 std::vector<float> RunHigh(const HissFile& file, const std::array<std::vector<float>, 2>& profile) {
-    LogSpectralDenoise high;
+    LogAmplitudeDenoise high;
     high.Setup(1, file.rate, blockFrames);
     high.noiseProfile = profile;
     high.reductionDb = reductionDb;
@@ -126,7 +126,7 @@ Row Evaluate(const HissFile& file, PeerReducers& peers) {
 // How many times faster than real time the high-quality reducer runs on one channel (best
 // of three passes over the music), in processor time: the machine may be shared.
 double TimesRealTime(const Music& music) {
-    LogSpectralDenoise high;
+    LogAmplitudeDenoise high;
     high.Setup(1, music.rate, blockFrames);
     double best = 1e30;
     for (int pass = 0; pass < 3; ++pass) {
@@ -221,14 +221,14 @@ void ChainRows(const std::vector<const char*>& tracks, PeerReducers& peers, Summ
                              drivenPeak, clicksPerSecond, combinedHissDbfs);
         const double input = AlignedSnrDb(file, file.noisy);
         const PeerResult ffmpeg = peers.BestChain(file);
-        LogSpectralDenoise high;
+        LogAmplitudeDenoise high;
         const double ours = AlignedSnrDb(file, RunChain(high, file, true)) - input;
         const double theirs = ffmpeg.ran ? ffmpeg.snrDb - input : -1e30;
 
         HissFile undamaged;
         undamaged.rate = music.rate;
         undamaged.clean = undamaged.noisy = music.samples;
-        LogSpectralDenoise untrained;
+        LogAmplitudeDenoise untrained;
         const double transparent = AlignedSnrDb(undamaged, RunChain(untrained, undamaged, false));
 
         summary.chainMargin = std::min(summary.chainMargin, ours - theirs);

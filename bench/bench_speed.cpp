@@ -13,7 +13,7 @@
 // Exit code: 0 when every target is met, 1 otherwise.
 
 #include "bench/quality/RepairDamage.h"
-#include "dsp/LogSpectralDenoise.h"
+#include "dsp/LogAmplitudeDenoise.h"
 #include "dsp/ParameterMapping.h"
 #include "dsp/RestorationChain.h"
 #include "primitives/RealFFT.h"
@@ -129,7 +129,7 @@ void Train(RestorationChain& chain, const StereoSignal& music) {
 // CPU seconds of learning the profile and restoring the whole music; the high-quality
 // reducer, when given, takes the slot after learning.
 double ChainSeconds(const StereoSignal& music, const ChainSwitches& on, int repeats,
-                    LogSpectralDenoise* highQuality) {
+                    LogAmplitudeDenoise* highQuality) {
     RestorationChain chain;
     chain.Setup(2, int(music.rate), blockFrames);
     chain.SetReductionDb(DSP::Restoration::ReductionDb(DSP::Restoration::defaultSetting));
@@ -272,7 +272,7 @@ void ChainFigures(const StereoSignal& music, int repeats) {
     const double standard = ChainSeconds(music, all, repeats, nullptr);
     Report("standard reducer, x real time", musicSeconds / standard, "x", musicSeconds / standard >= 200.0,
            ">= 200x");
-    LogSpectralDenoise highQuality;
+    LogAmplitudeDenoise highQuality;
     const double high = ChainSeconds(music, all, repeats, &highQuality);
     Report("high-quality reducer, x real time", musicSeconds / high, "x", musicSeconds / high >= 150.0,
            ">= 150x");

@@ -6,7 +6,7 @@
 //
 // The reducer's quality is an option of the host, neither a parameter nor saved: standard
 // is the built-in Denoise (the DirectShow filter never changes it), high the chain's
-// LogSpectralDenoise, fed from the same profile and the same "Reduction" settings.
+// LogAmplitudeDenoise, fed from the same profile and the same "Reduction" settings.
 //
 // Locks: the component lock (taken by ProcessStream) comes before `lock`, and code that
 // holds `lock` takes no other lock. Setters hold `lock` only to store a value; the heavy

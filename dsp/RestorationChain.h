@@ -11,7 +11,7 @@
 // (Setup / Process / Reset, lookAhead and latency) that reads the same noise profile.
 // Learning always goes through the built-in Denoise, which owns the profile.
 //
-// The chain also owns a high-quality reducer (LogSpectralDenoise) that a host may choose
+// The chain also owns a high-quality reducer (LogAmplitudeDenoise) that a host may choose
 // block by block instead of the slot's (ChainSwitches::highQuality): both are set up by
 // Setup and the dry line is sized for the longer of the two, so switching allocates
 // nothing. It follows the reduction settings and the profile (loaded or learnt) at the
@@ -28,7 +28,7 @@
 #include "dsp/Declip.h"
 #include "dsp/Denoise.h"
 #include "dsp/InputGuard.h"
-#include "dsp/LogSpectralDenoise.h"
+#include "dsp/LogAmplitudeDenoise.h"
 #include "dsp/LookAheadStreamer.h"
 
 namespace DSP::Restoration {
@@ -119,7 +119,7 @@ private:
     Declick declick;
     Denoise denoise;
     LookAheadStreamer denoiseStreamer{&denoise};
-    LogSpectralDenoise highQuality;
+    LogAmplitudeDenoise highQuality;
     bool highQualityNoiseStale = true;
     bool highQualityWasOn = false;
     AudioProcessor* reducer = &denoiseStreamer;

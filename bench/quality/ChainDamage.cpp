@@ -14,7 +14,7 @@ constexpr int blockFrames = 4096;
 using DSP::Restoration::ChainSwitches;
 using DSP::Restoration::RestorationChain;
 
-void SetKnobs(RestorationChain& chain, LogSpectralDenoise& high) {
+void SetKnobs(RestorationChain& chain, LogAmplitudeDenoise& high) {
     const float amount = DSP::Restoration::defaultSetting;
     chain.SetReductionDb(DSP::Restoration::ReductionDb(amount));
     chain.SetSensitivityDb(DSP::Restoration::SensitivityDb(amount));
@@ -52,7 +52,7 @@ HissFile MakeCombinedFile(const std::string& name, const std::vector<float>& mus
     return file;
 }
 
-std::vector<float> RunChain(LogSpectralDenoise& high, const HissFile& file, bool train) {
+std::vector<float> RunChain(LogAmplitudeDenoise& high, const HissFile& file, bool train) {
     RestorationChain chain;
     chain.SetReducer(&high);
     chain.Setup(1, file.rate, blockFrames);
@@ -76,7 +76,7 @@ std::vector<float> RunChain(LogSpectralDenoise& high, const HissFile& file, bool
 }
 
 double ChainTimesRealTime(const std::vector<float>& music, int rate) {
-    LogSpectralDenoise high;
+    LogAmplitudeDenoise high;
     RestorationChain chain;
     chain.SetReducer(&high);
     chain.Setup(2, rate, blockFrames);

@@ -4,7 +4,7 @@
 // high-quality reducer in the slot and the knobs at 0.5, and the chain's speed.
 
 #include "bench/quality/HissDamage.h"
-#include "dsp/LogSpectralDenoise.h"
+#include "dsp/LogAmplitudeDenoise.h"
 
 #include <vector>
 
@@ -18,7 +18,7 @@ HissFile MakeCombinedFile(const std::string& name, const std::vector<float>& mus
 // The mono file through declip, declick and `high` in blocks of 4096 frames, aligned with the
 // input. With `train` the chain first learns the noise on the file's stretch and `high` takes
 // that profile; otherwise `high` keeps the default profile (nothing learnt).
-std::vector<float> RunChain(LogSpectralDenoise& high, const HissFile& file, bool train);
+std::vector<float> RunChain(LogAmplitudeDenoise& high, const HissFile& file, bool train);
 
 // How many times faster than real time the whole chain with the high-quality reducer runs on
 // the mono music duplicated to stereo, in processor time (best of three passes).

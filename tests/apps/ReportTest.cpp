@@ -260,9 +260,9 @@ TEST(ReportTest, TablesGiveTheRepairsAndLevelsMeasured) {
     has("<td>noise learnt from</td><td>0:00-0:02 of the input</td>");
 }
 
-TEST(ReportTest, ProfileOfNoiseLiesOnTheLongTermSpectrumOfThatNoise) {
+TEST(ReportTest, ProfileOfNoiseLiesOnTheLongTermLevelsOfThatNoise) {
     const Mono hiss = Hiss(0.01f, 3.0);
-    LongTermSpectrum measured(Denoise::FrameSizeForRate(rate), std::int64_t(hiss.samples.size()));
+    LongTermLevels measured(Denoise::FrameSizeForRate(rate), std::int64_t(hiss.samples.size()));
     while (measured.NextStart() + measured.Size() <= std::int64_t(hiss.samples.size()))
         measured.Add({hiss.samples.data() + measured.NextStart()});
     ReportBuilder builder(MonoSetup(hiss.samples.size()));

@@ -1,4 +1,4 @@
-#include "dsp/LogSpectralDenoise.h"
+#include "dsp/LogAmplitudeDenoise.h"
 #include "dsp/Denoise.h"
 #include "dsp/LookAheadStreamer.h"
 #include "dsp/NoiseProfileScale.h"
@@ -45,7 +45,7 @@ std::vector<float> TrainedProfile(const std::vector<float>& noise) {
 
 // Streams mono input through the reducer in blocks of `block` frames (the last one shorter),
 // returning the output aligned with the input.
-std::vector<float> Stream(LogSpectralDenoise& reducer, const std::vector<float>& input, int block) {
+std::vector<float> Stream(LogAmplitudeDenoise& reducer, const std::vector<float>& input, int block) {
     std::vector<float> work(input);
     work.resize(input.size() + std::size_t(reducer.latency), 0.0f);
     for (std::size_t at = 0; at < work.size(); at += std::size_t(block)) {
@@ -55,18 +55,18 @@ std::vector<float> Stream(LogSpectralDenoise& reducer, const std::vector<float>&
     return {work.begin() + reducer.latency, work.end()};
 }
 
-void Prepare(LogSpectralDenoise& reducer, const std::vector<float>& profile, float reductionDb) {
+void Prepare(LogAmplitudeDenoise& reducer, const std::vector<float>& profile, float reductionDb) {
     reducer.Setup(1, rate, 4096);
     reducer.noiseProfile[0] = profile;
     reducer.reductionDb = reductionDb;
     reducer.UpdateNoise();
 }
 
-TEST(LogSpectralDenoise, NoiseAloneIsTurnedDownByTheAmountsFloor) {
+TEST(LogAmplitudeDenoise, NoiseAloneIsTurnedDownByTheAmountsFloor) {
     const std::vector<float> noise = WhiteNoise(4 * rate, 0.01f, 1);
     const std::vector<float> profile = TrainedProfile(WhiteNoise(3 * rate, 0.01f, 2));
     for (float reductionDb : {6.0f, 18.0f, 30.0f}) {
-        LogSpectralDenoise reducer;
+        LogAmplitudeDenoise reducer;
         Prepare(reducer, profile, reductionDb);
         const std::vector<float> out = Stream(reducer, noise, 4096);
         const double change =
@@ -75,12 +75,12 @@ TEST(LogSpectralDenoise, NoiseAloneIsTurnedDownByTheAmountsFloor) {
     }
 }
 
-TEST(LogSpectralDenoise, SteadyToneWellAboveTheNoisePasses) {
+TEST(LogAmplitudeDenoise, SteadyToneWellAboveTheNoisePasses) {
     const std::vector<float> profile = TrainedProfile(WhiteNoise(3 * rate, 0.001f, 2));
     std::vector<float> signal = WhiteNoise(4 * rate, 0.001f, 3);
     for (std::size_t i = 0; i < signal.size(); ++i)
         signal[i] += 0.3f * float(std::sin(2.0 * std::numbers::pi * 1000.0 * double(i) / rate));
-    LogSpectralDenoise reducer;
+    LogAmplitudeDenoise reducer;
     Prepare(reducer, profile, 30.0f);
     const std::vector<float> out = Stream(reducer, signal, 4096);
     EXPECT_NEAR(EnergyDb(out, rate, signal.size()), EnergyDb(signal, rate, signal.size()), 0.5);
@@ -88,12 +88,12 @@ TEST(LogSpectralDenoise, SteadyToneWellAboveTheNoisePasses) {
 
 // The same output, sample for sample, whatever the block lengths, and the same again inside
 // the look-ahead streamer that the chain runs its reducer in.
-TEST(LogSpectralDenoise, OutputDoesNotDependOnBlockLength) {
+TEST(LogAmplitudeDenoise, OutputDoesNotDependOnBlockLength) {
     const std::vector<float> profile = TrainedProfile(WhiteNoise(3 * rate, 0.01f, 2));
     const std::vector<float> signal = WhiteNoise(rate, 0.05f, 7);
     std::vector<float> reference;
     for (int block : {4096, 1, 333, 512, 5000}) {
-        LogSpectralDenoise reducer;
+        LogAmplitudeDenoise reducer;
         Prepare(reducer, profile, 18.0f);
         EXPECT_EQ(reducer.latency, 2048 + 512);
         const std::vector<float> out = Stream(reducer, signal, block);
@@ -104,7 +104,7 @@ TEST(LogSpectralDenoise, OutputDoesNotDependOnBlockLength) {
         for (std::size_t i = 0; i < out.size(); ++i)
             ASSERT_EQ(out[i], reference[i]) << block << " at " << i;
     }
-    LogSpectralDenoise reducer;
+    LogAmplitudeDenoise reducer;
     Prepare(reducer, profile, 18.0f);
     LookAheadStreamer streamer(&reducer);
     streamer.Setup(1, rate, 4096);
@@ -121,7 +121,7 @@ TEST(LogSpectralDenoise, OutputDoesNotDependOnBlockLength) {
 
 // A profile trained by Denoise on noise of a known level reads back as that noise's power,
 // and writing that power as a profile gives the same bytes' values within 0.1 dB.
-TEST(LogSpectralDenoise, ProfileRoundTripThroughNoisePower) {
+TEST(LogAmplitudeDenoise, ProfileRoundTripThroughNoisePower) {
     const float deviation = 0.02f;
     const std::vector<float> profile = TrainedProfile(WhiteNoise(20 * rate, deviation, 9));
     const DSP::NoiseProfileScale scale(2048);
@@ -135,7 +135,7 @@ TEST(LogSpectralDenoise, ProfileRoundTripThroughNoisePower) {
     EXPECT_NEAR(10.0 * std::log10(meanVariance / (deviation * deviation)), 0.0, 0.3);
 }
 
-TEST(LogSpectralDenoise, ExponentialIntegralTableIsAccurate) {
+TEST(LogAmplitudeDenoise, ExponentialIntegralTableIsAccurate) {
     // exp(E1(v) / 2) at reference values of E1.
     const struct {
         float v;
@@ -143,7 +143,7 @@ TEST(LogSpectralDenoise, ExponentialIntegralTableIsAccurate) {
     } table[] = {{1e-4f, 8.633225}, {0.01f, 4.037930}, {0.1f, 1.822924},
                  {1.0f, 0.219384},  {5.0f, 0.001148},  {20.0f, 9.8355e-11}};
     for (const auto& row : table)
-        EXPECT_NEAR(LogSpectralDenoise::HalfExpIntegralExp(row.v) / std::exp(0.5 * row.e1), 1.0,
+        EXPECT_NEAR(LogAmplitudeDenoise::HalfExpIntegralExp(row.v) / std::exp(0.5 * row.e1), 1.0,
                     1e-3)
             << row.v;
 }

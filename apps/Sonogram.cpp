@@ -1,4 +1,4 @@
-#include "apps/Spectrogram.h"
+#include "apps/Sonogram.h"
 
 #include <algorithm>
 #include <cmath>
@@ -12,7 +12,7 @@ constexpr float silentDb = -300.0f;
 
 } // namespace
 
-Spectrogram::Spectrogram(std::int64_t streamFrames, double rate, int bins, int columns,
+Sonogram::Sonogram(std::int64_t streamFrames, double rate, int bins, int columns,
                          const FrequencyAxis& axis)
     : streamFrames(std::max<std::int64_t>(streamFrames, 1)), bins(bins), columns(columns),
       rows(axis.Pixels()), columnPower(std::size_t(bins), 0.0f), filled(std::size_t(columns)),
@@ -27,7 +27,7 @@ Spectrogram::Spectrogram(std::int64_t streamFrames, double rate, int bins, int c
     }
 }
 
-void Spectrogram::Add(std::int64_t centre, const float* power) {
+void Sonogram::Add(std::int64_t centre, const float* power) {
     const std::int64_t clamped = std::clamp<std::int64_t>(centre, 0, streamFrames - 1);
     const int target = int(clamped * columns / streamFrames);
     if (target != column) {
@@ -38,7 +38,7 @@ void Spectrogram::Add(std::int64_t centre, const float* power) {
         columnPower[std::size_t(k)] = std::max(columnPower[std::size_t(k)], power[k]);
 }
 
-float Spectrogram::RowPower(const RowBand& band) const {
+float Sonogram::RowPower(const RowBand& band) const {
     const int below = std::clamp(int(band.centreBin), 0, bins - 1);
     const int above = std::min(below + 1, bins - 1);
     const float weight = float(std::clamp(band.centreBin - below, 0.0, 1.0));
@@ -49,7 +49,7 @@ float Spectrogram::RowPower(const RowBand& band) const {
     return power;
 }
 
-void Spectrogram::FlushColumn() {
+void Sonogram::FlushColumn() {
     if (column < 0) return;
     for (int row = 0; row < rows; ++row) {
         const float power = RowPower(bands[std::size_t(row)]);
@@ -60,7 +60,7 @@ void Spectrogram::FlushColumn() {
     std::fill(columnPower.begin(), columnPower.end(), 0.0f);
 }
 
-void Spectrogram::Finish() {
+void Sonogram::Finish() {
     FlushColumn();
     column = -1;
     for (int c = 1; c < columns; ++c) {
@@ -73,7 +73,7 @@ void Spectrogram::Finish() {
     }
 }
 
-Image Spectrogram::Render(float lowDb, float highDb) const {
+Image Sonogram::Render(float lowDb, float highDb) const {
     Image image(columns, rows);
     const ColorMap& map = ColorMap::Levels();
     for (int row = 0; row < rows; ++row)

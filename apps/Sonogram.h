@@ -13,11 +13,11 @@
 #include "apps/Image.h"
 #include "apps/ReportAxes.h"
 
-class Spectrogram {
+class Sonogram {
 public:
     // A stream of `streamFrames` frames at `rate`, spectra of `bins` bins (FFT size / 2 + 1),
     // drawn `columns` wide on `axis` (upward, its pixels being the rows).
-    Spectrogram(std::int64_t streamFrames, double rate, int bins, int columns,
+    Sonogram(std::int64_t streamFrames, double rate, int bins, int columns,
                 const FrequencyAxis& axis);
 
     // The power of each bin (full-scale sine = 1) of the frame centred on `centre`.

@@ -10,12 +10,12 @@
 
 #include "primitives/RealFFT.h"
 
-class LongTermSpectrum {
+class LongTermLevels {
 public:
     static constexpr int maxFrames = 3000;
 
     // Frames of `size` samples from a stream of `streamFrames` frames.
-    LongTermSpectrum(int size, std::int64_t streamFrames);
+    LongTermLevels(int size, std::int64_t streamFrames);
 
     int Size() const { return size; }
     // Where the next frame to measure starts, in stream frames.

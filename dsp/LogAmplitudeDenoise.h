@@ -23,13 +23,13 @@
 #include <array>
 #include <vector>
 
-class LogSpectralDenoise : public DSP::AudioProcessor {
+class LogAmplitudeDenoise : public DSP::AudioProcessor {
 public:
     // Weight of the previous frame's estimate in the decision-directed a priori SNR.
     static constexpr float decisionDirectedWeight = 0.9f;
 
     // Set up for 2 channels at 44100 Hz with Denoise's default profile.
-    LogSpectralDenoise();
+    LogAmplitudeDenoise();
 
     void Setup(int channels, int rate, int maxFrames) override;
     void Process(float* const* input, int frames, float* const* output) override;

@@ -1,4 +1,4 @@
-#include "dsp/LogSpectralDenoise.h"
+#include "dsp/LogAmplitudeDenoise.h"
 
 #include "dsp/Decibels.h"
 #include "dsp/Denoise.h"
@@ -103,13 +103,13 @@ const std::vector<float>& HalfExpIntegralExpTable() {
 
 } // namespace
 
-LogSpectralDenoise::LogSpectralDenoise() {
+LogAmplitudeDenoise::LogAmplitudeDenoise() {
     for (std::vector<float>& row : noiseProfile)
         row.assign(Denoise::profileBins, Denoise::defaultProfileDb);
     Setup(2, 44100, 16);
 }
 
-float LogSpectralDenoise::HalfExpIntegralExp(float v) {
+float LogAmplitudeDenoise::HalfExpIntegralExp(float v) {
     static const std::vector<float>& table = HalfExpIntegralExpTable();
     const float position = (std::log2(std::max(v, 1e-30f)) - float(tableLowest)) * tableSteps;
     if (position <= 0.0f) return table[0];
@@ -119,7 +119,7 @@ float LogSpectralDenoise::HalfExpIntegralExp(float v) {
     return table[index] + fraction * (table[index + 1] - table[index]);
 }
 
-void LogSpectralDenoise::Setup(int channelCount_, int rate, int maxFrames) {
+void LogAmplitudeDenoise::Setup(int channelCount_, int rate, int maxFrames) {
     AudioProcessor::Setup(channelCount_, rate, maxFrames);
     frameSize = Denoise::FrameSizeForRate(rate);
     hop = frameSize / 4;
@@ -162,7 +162,7 @@ void LogSpectralDenoise::Setup(int channelCount_, int rate, int maxFrames) {
     UpdateNoise();
 }
 
-void LogSpectralDenoise::Reset() {
+void LogAmplitudeDenoise::Reset() {
     hopFill = 0;
     for (Channel& channel : channels) {
         for (auto* values : {&channel.input, &channel.accumulator, &channel.ready,
@@ -172,7 +172,7 @@ void LogSpectralDenoise::Reset() {
     }
 }
 
-void LogSpectralDenoise::UpdateNoise() {
+void LogAmplitudeDenoise::UpdateNoise() {
     // The analysis window's squares sum to N / 2.
     const float windowEnergy = 0.5f * float(frameSize);
     // A power ratio of sensitivityDb / 2 dB.
@@ -187,7 +187,7 @@ void LogSpectralDenoise::UpdateNoise() {
     }
 }
 
-void LogSpectralDenoise::Process(float* const* input, int frames, float* const* output) {
+void LogAmplitudeDenoise::Process(float* const* input, int frames, float* const* output) {
     if (output == nullptr) output = input;
     for (int done = 0; done < frames;) {
         const int count = std::min(hop - hopFill, frames - done);
@@ -207,7 +207,7 @@ void LogSpectralDenoise::Process(float* const* input, int frames, float* const* 
 
 // Analyses the newest frame, then computes the gains of the frame before it (whose
 // neighbours on both sides are now known) and synthesises that one.
-void LogSpectralDenoise::ProcessFrame(Channel& channel) {
+void LogAmplitudeDenoise::ProcessFrame(Channel& channel) {
     const int N = frameSize;
     VecMul(N, channel.input.data(), analysisWindow.data(), frame.data());
     fft.Forward(frame.data(), spectrum.data());
@@ -233,7 +233,7 @@ void LogSpectralDenoise::ProcessFrame(Channel& channel) {
 // For the newest frame: the decision-directed a priori SNR xi from the previous frame's clean
 // power and the a posteriori SNR gamma, its Wiener gain g, and the refined clean power
 // (g^2 gamma)^2 / (1 + g^2 gamma)^2 * |Y|^2 that the same frame's gain implies.
-void LogSpectralDenoise::EstimateCleanPower(Channel& channel) {
+void LogAmplitudeDenoise::EstimateCleanPower(Channel& channel) {
     const int K = binCount;
     const float alpha = decisionDirectedWeight;
     const float* noise = channel.noisePower.data();
@@ -263,7 +263,7 @@ void LogSpectralDenoise::EstimateCleanPower(Channel& channel) {
 // most `peakLimit` times its own), the a priori SNR xi it gives, the a posteriori SNR gamma,
 // the log-spectral amplitude gain G1 if signal is present and the probability p that it is.
 // The gain applied is G1^p * floor^(1 - p), never below the floor.
-void LogSpectralDenoise::ComputeGains(Channel& channel) {
+void LogAmplitudeDenoise::ComputeGains(Channel& channel) {
     const int K = binCount;
     const float logFloor = std::log(floorGain);
     static const Ramp binRamp{presenceLowDb, presenceHighDb};

@@ -1,4 +1,4 @@
-#include "apps/LongTermSpectrum.h"
+#include "apps/LongTermLevels.h"
 
 #include <algorithm>
 #include <cmath>
@@ -12,7 +12,7 @@ constexpr double windowBeta = 8.0;
 
 } // namespace
 
-LongTermSpectrum::LongTermSpectrum(int size, std::int64_t streamFrames)
+LongTermLevels::LongTermLevels(int size, std::int64_t streamFrames)
     : size(size), hop(std::max<std::int64_t>(size / 2, streamFrames / maxFrames)),
       window(std::size_t(size)), frame(std::size_t(size)), spectrum(std::size_t(size) + 2),
       sum(std::size_t(size / 2 + 1), 0.0) {
@@ -25,7 +25,7 @@ LongTermSpectrum::LongTermSpectrum(int size, std::int64_t streamFrames)
         window[std::size_t(i)] = float(kaiser[std::size_t(i)] * size / total);
 }
 
-void LongTermSpectrum::Add(const std::vector<const float*>& channelFrames) {
+void LongTermLevels::Add(const std::vector<const float*>& channelFrames) {
     const int half = size / 2;
     for (const float* samples : channelFrames) {
         for (int i = 0; i < size; ++i)
@@ -41,7 +41,7 @@ void LongTermSpectrum::Add(const std::vector<const float*>& channelFrames) {
     nextStart += hop;
 }
 
-std::vector<float> LongTermSpectrum::LevelsDb() const {
+std::vector<float> LongTermLevels::LevelsDb() const {
     std::vector<float> levels(sum.size());
     for (std::size_t k = 0; k < sum.size(); ++k)
         levels[k] = DSP::AmplitudeToDb(measured ? float(sum[k] / double(measured)) : 0.0f);
