@@ -1,39 +1,11 @@
 #include "primitives/RealFFT.h"
+#include "tests/primitives/SpectrumReference.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
-#include <numbers>
-#include <random>
 #include <vector>
-
-namespace {
-
-std::vector<float> RandomFrame(int n, unsigned seed) {
-    std::mt19937 gen(seed);
-    std::uniform_real_distribution<float> dist(-1.0f, 1.0f);
-    std::vector<float> frame(n);
-    for (float& v : frame)
-        v = dist(gen);
-    return frame;
-}
-
-// Direct DFT in double precision, in the packed layout.
-std::vector<double> DirectSpectrum(const std::vector<float>& x) {
-    const int n = static_cast<int>(x.size());
-    std::vector<double> spectrum(n + 2, 0.0);
-    for (int k = 0; k <= n / 2; ++k) {
-        for (int t = 0; t < n; ++t) {
-            const double angle = -2.0 * std::numbers::pi * ((static_cast<long>(k) * t) % n) / n;
-            spectrum[2 * k] += x[t] * std::cos(angle);
-            spectrum[2 * k + 1] += x[t] * std::sin(angle);
-        }
-    }
-    return spectrum;
-}
-
-} // namespace
 
 // Every bin must be within one float epsilon of the exact value, relative to the
 // bins' RMS magnitude sqrt(N * energy); the worst seen is about a third of that.
@@ -42,7 +14,7 @@ TEST(RealFFT, ForwardMatchesDirectTransformForEverySize) {
     RealFFT fft;
     for (int n = 2; n <= 4096; n *= 2) {
         const auto frame = RandomFrame(n, n);
-        const auto expected = DirectSpectrum(frame);
+        const auto expected = ExactSpectrum(frame);
         fft.Init(n);
         ASSERT_EQ(fft.Size(), n);
         std::vector<float> spectrum(n + 2, 99.0f);

@@ -2,6 +2,7 @@
 // computes, within rounding, and the same thing every time.
 
 #include "primitives/RealFFT.h"
+#include "tests/primitives/SpectrumReference.h"
 #include "primitives/SimdDispatch.h"
 #include "primitives/Vec.h"
 #include "primitives/VecKernels.h"
@@ -22,29 +23,6 @@ std::vector<SimdLevel> LevelsHere() {
     for (int i = 0; i <= static_cast<int>(SupportedSimdLevel()); ++i)
         levels.push_back(static_cast<SimdLevel>(i));
     return levels;
-}
-
-std::vector<float> Noise(int n, unsigned seed, float lo, float hi) {
-    std::mt19937 gen(seed);
-    std::uniform_real_distribution<float> dist(lo, hi);
-    std::vector<float> v(n);
-    for (float& x : v)
-        x = dist(gen);
-    return v;
-}
-
-// Bins of the exact transform, in double, in the packed layout.
-std::vector<double> ExactSpectrum(const std::vector<float>& x) {
-    const int n = static_cast<int>(x.size());
-    std::vector<double> spectrum(n + 2, 0.0);
-    for (int k = 0; k <= n / 2; ++k) {
-        for (int t = 0; t < n; ++t) {
-            const double angle = -2.0 * std::numbers::pi * ((static_cast<long>(k) * t) % n) / n;
-            spectrum[2 * k] += x[t] * std::cos(angle);
-            spectrum[2 * k + 1] += x[t] * std::sin(angle);
-        }
-    }
-    return spectrum;
 }
 
 std::vector<float> ForwardOn(SimdLevel level, const std::vector<float>& frame) {
@@ -84,7 +62,7 @@ TEST(SimdLevels, DispatchFallsBackToTheNearestLevelBelow) {
 // of the baseline (worst seen 2.7e-8), and bit for bit the same on a second plan.
 TEST(SimdLevels, FftOnEveryLevelMatchesTheExactTransformAndRepeatsExactly) {
     for (int n : {16, 32, 512, 2048, 4096}) {
-        const auto frame = Noise(n, n, -1.0f, 1.0f);
+        const auto frame = RandomFrame(n, n, -1.0f, 1.0f);
         const auto exact = ExactSpectrum(frame);
         double energy = 0.0;
         for (float v : frame)
@@ -109,11 +87,11 @@ TEST(SimdLevels, FftOnEveryLevelMatchesTheExactTransformAndRepeatsExactly) {
 // the library's double results (worst seen: 7.2e-8, 4.1e-8 and 3.8e-8); lengths that are not whole vectors also check
 // that an element's result does not depend on where it sits.
 TEST(SimdLevels, ExpAndLogApproximationsStayWithinTheirBoundsOnEveryLevel) {
-    const auto exps = Noise(1001, 1, -87.0f, 88.0f);
-    std::vector<float> logs = Noise(1001, 2, -87.0f, 88.0f);
+    const auto exps = RandomFrame(1001, 1, -87.0f, 88.0f);
+    std::vector<float> logs = RandomFrame(1001, 2, -87.0f, 88.0f);
     for (float& v : logs)
         v = std::exp(v);
-    const auto nearOne = Noise(1001, 3, 0.5f, 2.0f);
+    const auto nearOne = RandomFrame(1001, 3, 0.5f, 2.0f);
     for (SimdLevel level : LevelsHere()) {
         const VecKernels& k = VecKernelsFor(level);
         double worstExp = 0.0, worstLog = 0.0, worstNearOne = 0.0;
@@ -149,7 +127,7 @@ TEST(SimdLevels, ArithmeticKernelsMatchTheDoubleResultOnEveryLevel) {
     for (SimdLevel level : LevelsHere()) {
         const VecKernels& k = VecKernelsFor(level);
         for (int n : {1, 3, 4, 7, 8, 15, 17, 33}) {
-            const auto a = Noise(n, n, -4.0f, 4.0f), b = Noise(n, n + 1, -4.0f, 4.0f);
+            const auto a = RandomFrame(n, n, -4.0f, 4.0f), b = RandomFrame(n, n + 1, -4.0f, 4.0f);
             std::vector<float> sum(b), product(n), scaled(b), accumulated(b);
             k.add(n, a.data(), sum.data());
             k.mul(n, a.data(), b.data(), product.data());
@@ -173,11 +151,11 @@ TEST(SimdLevels, ArithmeticKernelsMatchTheDoubleResultOnEveryLevel) {
 // The correlation is the zeroed sum of one scaled addition per tap, to the last bit, on
 // every level, for lengths on both sides of the four-vector blocks and the tail.
 TEST(SimdLevels, CorrelationEqualsOneScaledAdditionPerTapOnEveryLevel) {
-    const auto taps = Noise(9, 7, 0.0f, 1.0f);
+    const auto taps = RandomFrame(9, 7, 0.0f, 1.0f);
     for (SimdLevel level : LevelsHere()) {
         const VecKernels& k = VecKernelsFor(level);
         for (int n : {1, 5, 16, 31, 64, 65, 70, 131}) {
-            const auto src = Noise(n + 8, n, 0.0f, 3.0f);
+            const auto src = RandomFrame(n + 8, n, 0.0f, 3.0f);
             std::vector<float> got(n), want(n, 0.0f);
             k.correlate(n, src.data(), taps.data(), got.data(), 9);
             for (int t = 0; t < 9; ++t)
