@@ -133,6 +133,10 @@ void RestorationChain::RunStages(float* const* block, int channels, int frames,
     }
     if (on.declick) {
         Prepare(declick, channels, frames);
+        // Learning hears what the filter's declick leaves, in either quality, so that a
+        // profile is the same whichever host learnt it.
+        const bool margin = on.highQuality && !on.training;
+        declick.detectionLevel = detectionLevelDb + (margin ? highQualityDetectionMarginDb : 0.0f);
         declick.Listen(repairObserver, on.declip ? declip.latency : 0,
                        on.declip ? DbToAmplitude(declip.outputGainDb) : 1.0f);
         declick.Process(block, frames, nullptr);

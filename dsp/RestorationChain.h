@@ -40,7 +40,8 @@ struct ChainSwitches {
     bool reduction = true;
     bool training = false;
     bool keepOnlyNoise = false;
-    // The owned high-quality reducer instead of the one in the slot.
+    // The owned high-quality reducer instead of the one in the slot, and click detection
+    // that leaves the attacks of real music alone (see highQualityDetectionMarginDb).
     bool highQuality = false;
 };
 
@@ -85,7 +86,7 @@ public:
     // Stage settings that keep their derived state right (see each stage's setter).
     void SetReductionDb(float db);
     void SetSensitivityDb(float db);
-    void SetDetectionLevelDb(float db) { declick.detectionLevel = db; }
+    void SetDetectionLevelDb(float db) { detectionLevelDb = db; }
     void StartTraining() { denoise.StartTraining(); }
     // Turns what was heard into the noise profile.
     void FinishTraining();
@@ -100,6 +101,11 @@ public:
     // Declip makes room for the peaks it rebuilds; while only the removed part is put out,
     // unchanged samples must cancel exactly, so the gain is then 0 dB.
     static constexpr float declipHeadroomDb = -6.0f;
+    // At the standard detection level, the prediction error of a drum hit or a plucked
+    // string stands out like a click's, and rebuilding it dulls the attack: undamaged music
+    // loses 25 to 35 dB of SNR. In high quality a click must stand out by this much more;
+    // on real music with crackle it then also repairs more, since it spoils fewer attacks.
+    static constexpr float highQualityDetectionMarginDb = 4.0f;
 
 private:
     void FeedDryLine(float* const* block, int channels, int frames, int delay);
@@ -122,6 +128,7 @@ private:
     LogAmplitudeDenoise highQuality;
     bool highQualityNoiseStale = true;
     bool highQualityWasOn = false;
+    float detectionLevelDb = -10.0f;
     AudioProcessor* reducer = &denoiseStreamer;
     RepairObserver* repairObserver = nullptr;
     // The input delayed by the signal latency, fed only while keep-only-noise is on.

@@ -14,15 +14,18 @@ constexpr int blockFrames = 4096;
 using DSP::Restoration::ChainSwitches;
 using DSP::Restoration::RestorationChain;
 
-void SetKnobs(RestorationChain& chain, LogAmplitudeDenoise& high) {
+// As `sonavel restore --quality high` runs the chain: every stage, the knobs at 0.5.
+ChainSwitches HighQuality() {
+    ChainSwitches on;
+    on.highQuality = true;
+    return on;
+}
+
+void SetKnobs(RestorationChain& chain) {
     const float amount = DSP::Restoration::defaultSetting;
     chain.SetReductionDb(DSP::Restoration::ReductionDb(amount));
     chain.SetSensitivityDb(DSP::Restoration::SensitivityDb(amount));
     chain.SetDetectionLevelDb(DSP::Restoration::DetectionLevelDb(amount));
-    high.reductionDb = DSP::Restoration::ReductionDb(amount);
-    high.sensitivityDb = DSP::Restoration::SensitivityDb(amount);
-    high.noiseProfile = chain.Profile();
-    high.UpdateNoise();
 }
 
 // Runs the chain in place over `channels` planar buffers of equal length, in whole blocks.
@@ -52,9 +55,8 @@ HissFile MakeCombinedFile(const std::string& name, const std::vector<float>& mus
     return file;
 }
 
-std::vector<float> RunChain(LogAmplitudeDenoise& high, const HissFile& file, bool train) {
+std::vector<float> RunChain(const HissFile& file, bool train) {
     RestorationChain chain;
-    chain.SetReducer(&high);
     chain.Setup(1, file.rate, blockFrames);
     if (train) {
         ChainSwitches learn;
@@ -66,8 +68,8 @@ std::vector<float> RunChain(LogAmplitudeDenoise& high, const HissFile& file, boo
         chain.FinishTraining();
         chain.Reset();
     }
-    SetKnobs(chain, high);
-    const ChainSwitches on;
+    SetKnobs(chain);
+    const ChainSwitches on = HighQuality();
     const int latency = chain.SignalLatency(on);
     std::vector<std::vector<float>> work = {file.noisy};
     work[0].resize(file.noisy.size() + std::size_t(latency), 0.0f);
@@ -76,16 +78,14 @@ std::vector<float> RunChain(LogAmplitudeDenoise& high, const HissFile& file, boo
 }
 
 double ChainTimesRealTime(const std::vector<float>& music, int rate) {
-    LogAmplitudeDenoise high;
     RestorationChain chain;
-    chain.SetReducer(&high);
     chain.Setup(2, rate, blockFrames);
-    SetKnobs(chain, high);
+    SetKnobs(chain);
     double best = 1e30;
     for (int pass = 0; pass < 3; ++pass) {
         std::vector<std::vector<float>> work = {music, music};
         const std::clock_t start = std::clock();
-        Stream(chain, work, ChainSwitches{});
+        Stream(chain, work, HighQuality());
         best = std::min(best, double(std::clock() - start) / CLOCKS_PER_SEC);
     }
     return double(music.size()) / rate / best;

@@ -1,10 +1,10 @@
 #pragma once
 // The whole restoration chain on real music: combined damage (mild clipping, crackle and
 // hiss, with a noise-only stretch to learn from), its run through RestorationChain with the
-// high-quality reducer in the slot and the knobs at 0.5, and the chain's speed.
+// high-quality reducer and click detection (as `sonavel restore --quality high` runs it) and
+// the knobs at 0.5, and the chain's speed.
 
 #include "bench/quality/HissDamage.h"
-#include "dsp/LogAmplitudeDenoise.h"
 
 #include <vector>
 
@@ -15,10 +15,10 @@ HissFile MakeCombinedFile(const std::string& name, const std::vector<float>& mus
                           double where, double stretchSeconds, float drivenPeak,
                           double clicksPerSecond, float levelDbfs);
 
-// The mono file through declip, declick and `high` in blocks of 4096 frames, aligned with the
-// input. With `train` the chain first learns the noise on the file's stretch and `high` takes
-// that profile; otherwise `high` keeps the default profile (nothing learnt).
-std::vector<float> RunChain(LogAmplitudeDenoise& high, const HissFile& file, bool train);
+// The mono file through declip, declick and the high-quality reducer in blocks of 4096
+// frames, aligned with the input. With `train` the chain first learns the noise on the file's
+// stretch; otherwise the reducer keeps the default profile (nothing learnt).
+std::vector<float> RunChain(const HissFile& file, bool train);
 
 // How many times faster than real time the whole chain with the high-quality reducer runs on
 // the mono music duplicated to stereo, in processor time (best of three passes).

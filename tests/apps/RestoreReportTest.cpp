@@ -40,9 +40,11 @@ StereoSignal ClickAndClip() {
     return s;
 }
 
-// What the stages report while the command line's stream runner restores `s`.
+// What the stages report while the command line's stream runner restores `s` in high
+// quality, the default of `restore`.
 RepairLog Heard(const StereoSignal& s, bool declip) {
     HostPlugin plugin;
+    plugin.SetHighQuality(true);
     BoolParamRef(plugin, ParamName::enableDeclipping).Set(declip);
     RepairLog log(std::int64_t(s.Frames()), 900);
     StreamRunner runner(plugin, 2, s.rate);
