@@ -4,6 +4,7 @@
 #include "dsp/Denoise.h"
 #include "dsp/NoiseProfileScale.h"
 #include "primitives/Vec.h"
+#include "primitives/VecLogAmplitude.h"
 
 #include <algorithm>
 #include <cmath>
@@ -67,27 +68,18 @@ double ExponentialIntegral(double x) {
     return h * std::exp(-x);
 }
 
-// 0 below lowDb, 1 above highDb, linear in dB between. The bounds come as power ratios too,
-// so that most bins, which lie outside them, need no logarithm.
-struct Ramp {
-    float lowDb;
-    float highDb;
-    float low = std::pow(10.0f, lowDb / 10.0f);
-    float high = std::pow(10.0f, highDb / 10.0f);
-
-    float operator()(float snr) const {
-        if (snr <= low) return 0.0f;
-        if (snr >= high) return 1.0f;
-        return (10.0f * std::log10(snr) - lowDb) / (highDb - lowDb);
-    }
+// The rows of LogAmplitudeDenoise::work, binCount values each, in the order the gain steps
+// fill them; the last windowLevels rows hold the partial sums of WindowSums.
+enum WorkRow {
+    timeSumRow,
+    xiRow,
+    bandRow,
+    windowRow,
+    windowLevels = 4,
+    rowCount = windowRow + windowLevels,
 };
-
-// present^p floor^(1 - p), the gain under signal presence probability p; where signal is
-// certain, without logarithms.
-float MixedGain(float p, float present, float logFloor) {
-    if (p >= 1.0f) return present;
-    return std::exp(p * std::log(std::max(present, 1e-20f)) + (1.0f - p) * logFloor);
-}
+constexpr int bandWidth = 2 * presenceBandHalf + 1;
+static_assert(bandWidth < 2 << windowLevels, "WindowSums needs more rows for this band");
 
 const std::vector<float>& HalfExpIntegralExpTable() {
     static const std::vector<float> table = [] {
@@ -101,6 +93,28 @@ const std::vector<float>& HalfExpIntegralExpTable() {
     return table;
 }
 
+// dst[j] = src[j] + src[j + 1] + ... + src[j + width - 1] for j = 0 ... n - width, built from
+// sums over 2, 4, 8, ... neighbours (each level the sum of two neighbours of the level below)
+// that the bits of width pick. `levels` holds one row of n values per doubling below width.
+void WindowSums(int n, const float* src, int width, float* levels, float* dst) {
+    const int count = n - width + 1;
+    VecZero(count, dst);
+    const float* level = src;
+    int offset = 0;
+    for (int span = 1; span <= width; span *= 2) {
+        if ((width & span) != 0) {
+            VecAdd(count, level + offset, dst);
+            offset += span;
+        }
+        if (2 * span > width) break;
+        float* next = levels;
+        levels += n;
+        for (int j = 0; j + 2 * span <= n; ++j)
+            next[j] = level[j] + level[j + span];
+        level = next;
+    }
+}
+
 } // namespace
 
 LogAmplitudeDenoise::LogAmplitudeDenoise() {
@@ -111,10 +125,10 @@ LogAmplitudeDenoise::LogAmplitudeDenoise() {
 
 float LogAmplitudeDenoise::HalfExpIntegralExp(float v) {
     static const std::vector<float>& table = HalfExpIntegralExpTable();
-    const float position = (std::log2(std::max(v, 1e-30f)) - float(tableLowest)) * tableSteps;
-    if (position <= 0.0f) return table[0];
-    if (position >= float(tableSize - 1)) return 1.0f;
-    const int index = int(position);
+    const float position =
+        std::clamp((std::log2(std::max(v, 1e-30f)) - float(tableLowest)) * tableSteps, 0.0f,
+                   float(tableSize - 1));
+    const int index = std::min(int(position), tableSize - 2);
     const float fraction = position - float(index);
     return table[index] + fraction * (table[index + 1] - table[index]);
 }
@@ -128,7 +142,17 @@ void LogAmplitudeDenoise::Setup(int channelCount_, int rate, int maxFrames) {
     lookAhead = 0;
     profileScale = DSP::NoiseProfileScale(frameSize);
     // The gain's shared table is built here, never on the first processed frame.
-    HalfExpIntegralExp(1.0f);
+    gainSettings = {.binLowDb = presenceLowDb,
+                    .binHighDb = presenceHighDb,
+                    .bandLowDb = bandLowDb,
+                    .bandHighDb = bandHighDb,
+                    .largestAbsence = largestAbsence,
+                    .unlikelyPresence = unlikelyPresence,
+                    .floorGain = gainSettings.floorGain,
+                    .table = HalfExpIntegralExpTable().data(),
+                    .tableSize = tableSize,
+                    .tableLowest = tableLowest,
+                    .tableSteps = tableSteps};
     fft.Init(frameSize);
     // Square-root periodic Hann windows on both sides: their product, a Hann window,
     // overlap-adds to 2 at a quarter-frame hop, hence the 1/2 on synthesis.
@@ -140,23 +164,22 @@ void LogAmplitudeDenoise::Setup(int channelCount_, int rate, int maxFrames) {
         synthesisWindow[i] = float(0.5 * std::sqrt(hann));
     }
     frame.resize(frameSize);
-    spectrum.resize(frameSize + 2);
     gain.resize(binCount);
-    timeSum.resize(binCount);
-    newestPower.resize(binCount);
-    bandSum.assign(binCount + 1, 0.0);
-    snr.resize(binCount);
+    work.resize(std::size_t(rowCount) * std::size_t(binCount));
     channels.resize(channelCount_);
     for (Channel& channel : channels) {
         channel.input.resize(frameSize);
         channel.accumulator.resize(frameSize);
         channel.ready.resize(hop);
         channel.cleanPower.resize(binCount);
-        channel.refinedPower.resize(3 * binCount);
+        for (std::vector<float>& row : channel.refinedPower)
+            row.resize(binCount);
+        channel.spectrum.resize(frameSize + 2);
+        channel.power.resize(binCount);
         channel.delayedSpectrum.resize(frameSize + 2);
         channel.delayedPower.resize(binCount);
         channel.presence.resize(binCount);
-        channel.noisePower.resize(binCount);
+        channel.inverseNoise.resize(binCount);
     }
     Reset();
     UpdateNoise();
@@ -165,9 +188,11 @@ void LogAmplitudeDenoise::Setup(int channelCount_, int rate, int maxFrames) {
 void LogAmplitudeDenoise::Reset() {
     hopFill = 0;
     for (Channel& channel : channels) {
-        for (auto* values : {&channel.input, &channel.accumulator, &channel.ready,
-                             &channel.cleanPower, &channel.refinedPower, &channel.delayedSpectrum,
-                             &channel.delayedPower, &channel.presence})
+        for (auto* values :
+             {&channel.input, &channel.accumulator, &channel.ready, &channel.cleanPower,
+              &channel.refinedPower[0], &channel.refinedPower[1], &channel.refinedPower[2],
+              &channel.spectrum, &channel.power, &channel.delayedSpectrum, &channel.delayedPower,
+              &channel.presence})
             std::fill(values->begin(), values->end(), 0.0f);
     }
 }
@@ -177,12 +202,12 @@ void LogAmplitudeDenoise::UpdateNoise() {
     const float windowEnergy = 0.5f * float(frameSize);
     // A power ratio of sensitivityDb / 2 dB.
     const float offset = DSP::DbToAmplitude(sensitivityDb);
-    floorGain = DSP::DbToAmplitude(-reductionDb);
+    gainSettings.floorGain = DSP::DbToAmplitude(-reductionDb);
     for (std::size_t c = 0; c < channels.size(); ++c) {
         const std::vector<float>& row = noiseProfile[std::min<std::size_t>(c, 1)];
         for (int k = 0; k < binCount; ++k) {
             const float variance = profileScale.Variance(row[k], k);
-            channels[c].noisePower[k] = std::max(variance * windowEnergy * offset, 1e-30f);
+            channels[c].inverseNoise[k] = 1.0f / std::max(variance * windowEnergy * offset, 1e-30f);
         }
     }
 }
@@ -209,8 +234,9 @@ void LogAmplitudeDenoise::Process(float* const* input, int frames, float* const*
 // neighbours on both sides are now known) and synthesises that one.
 void LogAmplitudeDenoise::ProcessFrame(Channel& channel) {
     const int N = frameSize;
+    float* spectrum = channel.spectrum.data();
     VecMul(N, channel.input.data(), analysisWindow.data(), frame.data());
-    fft.Forward(frame.data(), spectrum.data());
+    fft.Forward(frame.data(), spectrum);
     spectrum[1] = spectrum[N + 1] = 0.0f;
     EstimateCleanPower(channel);
     ComputeGains(channel);
@@ -220,8 +246,9 @@ void LogAmplitudeDenoise::ProcessFrame(Channel& channel) {
         delayed[2 * k + 1] *= gain[k];
     }
     fft.Inverse(delayed, frame.data());
-    VecCopy(N + 2, spectrum.data(), delayed);
-    VecCopy(binCount, newestPower.data(), channel.delayedPower.data());
+    // The newest frame is the delayed one of the next.
+    std::swap(channel.spectrum, channel.delayedSpectrum);
+    std::swap(channel.power, channel.delayedPower);
     VecAddProduct(N, frame.data(), synthesisWindow.data(), channel.accumulator.data());
     float* accumulator = channel.accumulator.data();
     VecCopy(hop, accumulator, channel.ready.data());
@@ -236,19 +263,19 @@ void LogAmplitudeDenoise::ProcessFrame(Channel& channel) {
 void LogAmplitudeDenoise::EstimateCleanPower(Channel& channel) {
     const int K = binCount;
     const float alpha = decisionDirectedWeight;
-    const float* noise = channel.noisePower.data();
+    const float* spectrum = channel.spectrum.data();
+    const float* inverseNoise = channel.inverseNoise.data();
     float* clean = channel.cleanPower.data();
-    float* refined = channel.refinedPower.data();
+    float* power = channel.power.data();
     // The oldest of the three refined rows leaves; the newest is written last.
-    VecMove(2 * K, refined + K, refined);
-    float* newest = refined + 2 * K;
-    float* power = newestPower.data();
+    std::swap(channel.refinedPower[0], channel.refinedPower[1]);
+    std::swap(channel.refinedPower[1], channel.refinedPower[2]);
+    float* newest = channel.refinedPower[2].data();
     for (int k = 0; k < K; ++k)
         power[k] = spectrum[2 * k] * spectrum[2 * k] + spectrum[2 * k + 1] * spectrum[2 * k + 1];
     for (int k = 0; k < K; ++k) {
-        const float inverseNoise = 1.0f / noise[k];
-        const float gamma = power[k] * inverseNoise;
-        const float xi = std::max(alpha * clean[k] * inverseNoise +
+        const float gamma = power[k] * inverseNoise[k];
+        const float xi = std::max(alpha * clean[k] * inverseNoise[k] +
                                       (1.0f - alpha) * std::max(gamma - 1.0f, 0.0f),
                                   smallestPrioriSnr);
         const float g = xi / (1.0f + xi);
@@ -264,57 +291,53 @@ void LogAmplitudeDenoise::EstimateCleanPower(Channel& channel) {
 // the log-spectral amplitude gain G1 if signal is present and the probability p that it is.
 // The gain applied is G1^p * floor^(1 - p), never below the floor.
 void LogAmplitudeDenoise::ComputeGains(Channel& channel) {
-    const int K = binCount;
-    const float logFloor = std::log(floorGain);
-    static const Ramp binRamp{presenceLowDb, presenceHighDb};
-    static const Ramp bandRamp{bandLowDb, bandHighDb};
-    const float* noise = channel.noisePower.data();
-    const float* refined = channel.refinedPower.data();
-    const float* own = refined + K;
-    float* presence = channel.presence.data();
-    for (int k = 0; k < K; ++k)
-        timeSum[k] = refined[k] + own[k] + refined[2 * K + k];
-    // First the smoothed a priori SNR per bin, kept in `presence` over time.
-    float* smoothedSnr = snr.data();
-    for (int k = 0; k < K; ++k) {
-        const float left = timeSum[std::max(k - 1, 0)];
-        const float right = timeSum[std::min(k + 1, K - 1)];
-        const float smoothed = std::min((left + timeSum[k] + right) / 9.0f, peakLimit * own[k]);
-        smoothedSnr[k] = std::max(smoothed / noise[k], smallestPrioriSnr);
-    }
-    for (int k = 0; k < K; ++k)
-        presence[k] = presenceSmoothing * presence[k] + (1.0f - presenceSmoothing) * smoothedSnr[k];
-    // Signal is likely where the bin and the wide band around it both stand out.
-    double running = 0.0;
-    for (int k = 0; k < K; ++k) {
-        running += presence[k];
-        bandSum[k + 1] = running;
-    }
-    for (int k = 0; k < K; ++k) {
-        const int low = std::clamp(k - presenceBandHalf, 0, K - 2 * presenceBandHalf - 1);
-        const int high = low + 2 * presenceBandHalf + 1;
-        const float band = float((bandSum[high] - bandSum[low]) / (high - low));
-        const float xi = smoothedSnr[k];
-        const float power = channel.delayedPower[k];
-        const float gamma = power / noise[k];
-        const float v = xi * gamma / (1.0f + xi);
-        const float likely = binRamp(presence[k]) * bandRamp(band);
-        // The likelihood ratio of absence over presence, weighted by the prior odds.
-        const float absence = std::min(1.0f - likely, largestAbsence);
-        const float odds = absence <= 0.0f ? 0.0f
-                                           : absence / (1.0f - absence) * (1.0f + xi) *
-                                                 std::exp(-std::min(v, 80.0f));
-        const float p = 1.0f / (1.0f + odds);
-        if (p < unlikelyPresence) {
-            gain[k] = floorGain;
-            continue;
-        }
-        const float present = std::min(1.0f, xi / (1.0f + xi) * HalfExpIntegralExp(v));
-        gain[k] = std::max(MixedGain(p, present, logFloor), floorGain);
-    }
+    SmoothPrioriSnr(channel);
+    BandPresence(channel);
+    const LogAmplitudeGainRows rows{Row(xiRow), channel.delayedPower.data(),
+                                    channel.inverseNoise.data(), channel.presence.data(),
+                                    Row(bandRow)};
+    VecLogAmplitudeGains(binCount, rows, gainSettings, gain.data());
     // The end bins are real: their power scatters twice as widely as the others' (one degree
     // of freedom, not two), so their own test rings with false alarms; they follow their
     // neighbours, which hold nothing of their own at 0 Hz and at the Nyquist frequency.
+    const int K = binCount;
     gain[0] = gain[1];
     gain[K - 1] = gain[K - 2];
+}
+
+// The smoothed a priori SNR per bin (xiRow), and the presence SNR that follows it over time.
+void LogAmplitudeDenoise::SmoothPrioriSnr(Channel& channel) {
+    const int K = binCount;
+    const float* oldest = channel.refinedPower[0].data();
+    const float* own = channel.refinedPower[1].data();
+    const float* newest = channel.refinedPower[2].data();
+    const float* inverseNoise = channel.inverseNoise.data();
+    float* timeSum = Row(timeSumRow);
+    float* xi = Row(xiRow);
+    for (int k = 0; k < K; ++k)
+        timeSum[k] = oldest[k] + own[k] + newest[k];
+    // The end bins count themselves in place of their missing neighbour.
+    const auto smoothed = [&](int k, float left, float right) {
+        const float mean = std::min((left + timeSum[k] + right) / 9.0f, peakLimit * own[k]);
+        return std::max(mean * inverseNoise[k], smallestPrioriSnr);
+    };
+    xi[0] = smoothed(0, timeSum[0], timeSum[1]);
+    for (int k = 1; k < K - 1; ++k)
+        xi[k] = smoothed(k, timeSum[k - 1], timeSum[k + 1]);
+    xi[K - 1] = smoothed(K - 1, timeSum[K - 2], timeSum[K - 1]);
+    float* presence = channel.presence.data();
+    for (int k = 0; k < K; ++k)
+        presence[k] = presenceSmoothing * presence[k] + (1.0f - presenceSmoothing) * xi[k];
+}
+
+// The band mean of the presence SNR around each bin (bandRow); the bands of the end bins stop
+// at the ends and reach further inwards.
+void LogAmplitudeDenoise::BandPresence(const Channel& channel) {
+    const int K = binCount;
+    const int half = presenceBandHalf;
+    float* band = Row(bandRow);
+    WindowSums(K, channel.presence.data(), bandWidth, Row(windowRow), band + half);
+    std::fill(band, band + half, band[half]);
+    std::fill(band + K - half, band + K, band[K - half - 1]);
+    VecMulC(K, band, 1.0f / float(bandWidth));
 }

@@ -19,6 +19,7 @@
 #include "dsp/AudioProcessor.h"
 #include "dsp/NoiseProfileScale.h"
 #include "primitives/RealFFT.h"
+#include "primitives/VecLogAmplitude.h"
 
 #include <array>
 #include <vector>
@@ -62,37 +63,43 @@ private:
         std::vector<float> accumulator; // overlap-add of the synthesised frames
         std::vector<float> ready;       // hop finished output samples
         std::vector<float> cleanPower;  // the newest frame's decision-directed clean power
-        // The refined clean power of the last three frames, oldest first, K values each.
-        std::vector<float> refinedPower;
-        std::vector<float> delayedSpectrum; // the frame the gains are computed for (CCS)
-        std::vector<float> delayedPower;    // its power per bin
-        std::vector<float> presence;        // smoothed a priori SNR per bin, for the presence
-        std::vector<float> noisePower;      // expected noise power per bin of this analysis
+        // The refined clean power of the last three frames, oldest first, K values each; the
+        // rows rotate rather than move.
+        std::array<std::vector<float>, 3> refinedPower;
+        // The newest frame's spectrum (CCS) and power per bin, and those of the frame before
+        // it, whose gains are computed; the two swap roles after each frame.
+        std::vector<float> spectrum;
+        std::vector<float> power;
+        std::vector<float> delayedSpectrum;
+        std::vector<float> delayedPower;
+        std::vector<float> presence;     // smoothed a priori SNR per bin, for the presence
+        std::vector<float> inverseNoise; // 1 / the expected noise power per bin
     };
 
     void ProcessFrame(Channel& channel);
     void EstimateCleanPower(Channel& channel);
     void ComputeGains(Channel& channel);
+    void SmoothPrioriSnr(Channel& channel);
+    void BandPresence(const Channel& channel);
+    float* Row(int row) { return work.data() + std::size_t(row) * std::size_t(binCount); }
 
     int frameSize = 2048;
     int hop = 512;
     int binCount = 1025;
     // Samples of the current hop already taken in (and given out).
     int hopFill = 0;
-    float floorGain = 0.1f;
+    // The gain's constants; UpdateNoise sets the floor.
+    LogAmplitudeGainSettings gainSettings{};
     // The profile's scale at this frame size, built by Setup.
     DSP::NoiseProfileScale profileScale{2048};
     std::vector<Channel> channels;
     std::vector<float> analysisWindow;
     std::vector<float> synthesisWindow;
     std::vector<float> frame;
-    std::vector<float> spectrum;
-    // Per bin: the newest frame's power; the delayed frame's gain, its refined clean power
-    // summed over three frames, its smoothed a priori SNR; running sums of the presence.
-    std::vector<float> newestPower;
+    // The delayed frame's gain per bin.
     std::vector<float> gain;
-    std::vector<float> timeSum;
-    std::vector<float> snr;
-    std::vector<double> bandSum;
+    // Rows of binCount values that ComputeGains passes between its steps (see Row in the
+    // source).
+    std::vector<float> work;
     RealFFT fft;
 };
