@@ -115,10 +115,6 @@ TEST(Options, OtherCommands) {
     EXPECT_TRUE(std::holds_alternative<HelpRequest>(Parse({"help"})));
 }
 
-} // namespace
-
-namespace {
-
 std::string UsageMessage(std::initializer_list<std::string_view> args) {
     try {
         ParseCommandLine(args);

@@ -25,8 +25,7 @@ TEST(LogAmplitudeDenoise, NoiseAloneIsTurnedDownByTheAmountsFloor) {
         LogAmplitudeDenoise reducer;
         Prepare(reducer, profile, reductionDb);
         const std::vector<float> out = RunAligned(reducer, noise, 4096);
-        const double change =
-            LevelDb(out, rate, noise.size()) - LevelDb(noise, rate, noise.size());
+        const double change = LevelDb(out, rate, noise.size()) - LevelDb(noise, rate, noise.size());
         EXPECT_NEAR(change, -reductionDb, 1.0) << reductionDb;
     }
 }
