@@ -78,7 +78,7 @@ TEST_F(Robust, AnInterruptedRunLeavesNothingAndSaysWhyEvenAfterASecondSignal) {
         // The second signal may come after the first has already ended the run.
         ASSERT_TRUE(run.code == 128 + SIGINT || run.code == 128 + second) << run.code;
         EXPECT_EQ(run.err, std::string("sonavel: stopped by ") + strsignal(run.code - 128) + "\n");
-        EXPECT_EQ(Files(), std::vector<std::string>{"in.wav"});
+        EXPECT_EQ(Files(), std::vector<std::string>{"in.wav"}) << "second signal " << second;
     }
 }
 
