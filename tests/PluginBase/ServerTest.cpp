@@ -1,17 +1,15 @@
 #include "tests/PluginBase/FilterTestSupport.h"
 
-#include <cstdlib>
-#include <filesystem>
+#include "tests/TestFolder.h"
+
 #include <gtest/gtest.h>
 #include <string>
-#include <unistd.h>
 
 STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv);
 STDAPI DllCanUnloadNow();
 STDAPI DllRegisterServer();
 STDAPI DllUnregisterServer();
 
-namespace fs = std::filesystem;
 using GraphTest::RegistryValue;
 
 TEST(Server, TheFactoryMakesFiltersThatAnswerEveryInterface) {
@@ -38,8 +36,8 @@ TEST(Server, TheFactoryMakesFiltersThatAnswerEveryInterface) {
 }
 
 TEST(Server, RegistrationWritesTheServerAndTheFilterAndUnregistrationRemovesThem) {
-    fs::path root = fs::temp_directory_path() / ("sonavel-dx-" + std::to_string(::getpid()));
-    setenv("XDG_DATA_HOME", root.c_str(), 1);
+    const TestFolder root;
+    const ScopedEnv data("XDG_DATA_HOME", root.path.c_str());
     const std::string server = "CLSID\\{A0C640F5-2C3B-4606-9899-CA1E7503729E}";
     const std::string filter = "CLSID\\{083863F1-70DE-11D0-BD40-00A0C911CE86}\\Instance\\"
                                "{A0C640F5-2C3B-4606-9899-CA1E7503729E}";
@@ -61,6 +59,4 @@ TEST(Server, RegistrationWritesTheServerAndTheFilterAndUnregistrationRemovesThem
     ASSERT_EQ(DllUnregisterServer(), S_OK);
     EXPECT_EQ(RegistryValue(server, nullptr), "<none>");
     EXPECT_EQ(RegistryValue(filter, "FriendlyName"), "<none>");
-    fs::remove_all(root);
-    unsetenv("XDG_DATA_HOME");
 }

@@ -130,17 +130,15 @@ float LargestDifference(const Planar& lv2, std::size_t latency, const Planar& cl
 class Lv2Host : public ::testing::TestWithParam<std::uint32_t> {
 protected:
     void SetUp() override {
-        dir = fs::temp_directory_path() / ("sonavel-lv2-" + std::to_string(getpid()));
-        fs::create_directories(dir);
         WriteDamaged(dir / "damaged.wav", GetParam());
         Sonavel("train " + Path("damaged.wav") + " " + Path("noise.profile") + " --range 0-" +
                 std::to_string(noiseSeconds) + " --force --quiet");
         input = ReadPlanar(dir / "damaged.wav");
     }
-    void TearDown() override { fs::remove_all(dir); }
     std::string Path(const char* name) const { return (dir / name).string(); }
 
-    fs::path dir;
+    TestFolder folder;
+    const fs::path& dir = folder.path;
     Planar input;
     LilvHost host;
 };
@@ -246,9 +244,8 @@ TEST(Lv2Apply, RestoresAFileOnTheCommandLine) {
 #ifdef SONAVEL_SANITIZED
     GTEST_SKIP() << "lv2apply cannot load a plug-in built with the sanitizers";
 #endif
-    const fs::path dir =
-        fs::temp_directory_path() / ("sonavel-lv2apply-" + std::to_string(getpid()));
-    fs::create_directories(dir);
+    const TestFolder folder;
+    const fs::path& dir = folder.path;
     WriteDamaged(dir / "damaged.wav", 44100);
     Shell("lv2apply -i " + (dir / "damaged.wav").string() + " -o " + (dir / "out.wav").string() +
           " -c declip 0 -c denoise 0 " SONAVEL_LV2_STEREO_URI " 2>&1");
@@ -270,7 +267,6 @@ TEST(Lv2Apply, RestoresAFileOnTheCommandLine) {
     for (int c = 0; c < 2; ++c)
         cliHead[c].assign(cli[c].begin(), cli[c].end() - std::ptrdiff_t(latency));
     EXPECT_LT(LargestDifference(applied, latency, cliHead), 1e-6f);
-    fs::remove_all(dir);
 }
 
 } // namespace

@@ -1,16 +1,13 @@
 #include "tests/platform/GraphTestSupport.h"
 
-#include <cstdlib>
-#include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
-#include <unistd.h>
+
+#include "tests/TestFolder.h"
 
 using namespace GraphTest;
 
 namespace {
-
-namespace fs = std::filesystem;
 
 constexpr CLSID filterClass{
     0xa0c640f5, 0x2c3b, 0x4606, {0x98, 0x99, 0xca, 0x1e, 0x75, 0x03, 0x72, 0x9e}};
@@ -55,20 +52,10 @@ public:
 // The registry's classes root in a folder of the test's own.
 class RegistryFolder : public ::testing::Test {
 protected:
-    void SetUp() override {
-        if (const char* old = std::getenv("XDG_DATA_HOME")) previous = old;
-        root = fs::temp_directory_path() / ("sonavel-registry-" + std::to_string(::getpid()));
-        fs::remove_all(root);
-        setenv("XDG_DATA_HOME", root.c_str(), 1);
-    }
-    void TearDown() override {
-        previous.empty() ? unsetenv("XDG_DATA_HOME") : setenv("XDG_DATA_HOME", previous.c_str(), 1);
-        fs::remove_all(root);
-    }
     static bool Exists(const std::string& key) { return RegistryValue(key, nullptr) != "<none>"; }
 
-    fs::path root;
-    std::string previous;
+    TestFolder root;
+    ScopedEnv data{"XDG_DATA_HOME", root.path.c_str()};
 };
 
 } // namespace

@@ -9,12 +9,6 @@ namespace {
 const CMediaType pcm = AudioType(WAVE_FORMAT_PCM, 2, 44100, 16);
 const CMediaType floats = AudioType(WAVE_FORMAT_IEEE_FLOAT, 2, 44100, 32);
 
-ALLOCATOR_PROPERTIES PropertiesOf(IMemAllocator* allocator) {
-    ALLOCATOR_PROPERTIES properties{};
-    allocator->GetProperties(&properties);
-    return properties;
-}
-
 // Joins filters and records the reconnection requests.
 class FakeGraph : public IFilterGraph {
 public:
@@ -72,7 +66,9 @@ TEST(Connection, OutputBringsAnAllocatorWhenTheSinkHasNone) {
     ASSERT_EQ(graph.Connect(pcm), S_OK);
     IMemAllocator* notified = graph.sink->pin.PeekAllocator();
     ASSERT_NE(notified, nullptr);
-    EXPECT_EQ(PropertiesOf(notified).cbBuffer, 1000);
+    ALLOCATOR_PROPERTIES properties{};
+    notified->GetProperties(&properties);
+    EXPECT_EQ(properties.cbBuffer, 1000);
 }
 
 TEST(Connection, DisconnectionOnlyWhileStopped) {
