@@ -29,21 +29,16 @@ public:
     STDMETHODIMP_(ULONG) AddRef() override { return ++references; }
     STDMETHODIMP_(ULONG) Release() override { return --references; }
     STDMETHODIMP ParamsBeginCapture(DWORD, DWORD* indices) override {
-        return Record("begin", indices[0]);
+        return Record("begin " + std::to_string(indices[0]));
     }
     STDMETHODIMP ParamsChanged(DWORD, DWORD* indices, MP_DATA value) override {
-        return Record("change", indices[0], value);
+        return Record("change " + std::to_string(indices[0]) + "=" + std::to_string(value));
     }
     STDMETHODIMP ParamsEndCapture(DWORD, DWORD* indices) override {
-        return Record("end", indices[0]);
+        return Record("end " + std::to_string(indices[0]));
     }
-    HRESULT Record(const char* call, DWORD index) {
-        calls.append(call).append(" ").append(std::to_string(index)).append(";");
-        return S_OK;
-    }
-    HRESULT Record(const char* call, DWORD index, MP_DATA value) {
-        calls.append(call).append(" ").append(std::to_string(index));
-        calls.append("=").append(std::to_string(value)).append(";");
+    HRESULT Record(const std::string& call) {
+        calls += call + ";";
         return S_OK;
     }
 

@@ -1,34 +1,16 @@
 #include "tests/PluginBase/FilterTestSupport.h"
 
-#include <cstdlib>
-#include <filesystem>
+#include "tests/TestFolder.h"
+
 #include <gtest/gtest.h>
 #include <string>
-#include <unistd.h>
 
 STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv);
 STDAPI DllCanUnloadNow();
 STDAPI DllRegisterServer();
 STDAPI DllUnregisterServer();
 
-namespace {
-
-namespace fs = std::filesystem;
-
-// The value as text, "<none>" without the key; the classes root is the test's own.
-std::string Value(const std::string& key, const char* name) {
-    HKEY opened = nullptr;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS)
-        return "<none>";
-    BYTE data[512] = {};
-    DWORD type = 0, size = sizeof(data);
-    RegQueryValueExA(opened, name, nullptr, &type, data, &size);
-    RegCloseKey(opened);
-    return type == REG_DWORD ? std::to_string(*reinterpret_cast<DWORD*>(data))
-                             : reinterpret_cast<char*>(data);
-}
-
-} // namespace
+using GraphTest::RegistryValue;
 
 TEST(Server, TheFactoryMakesFiltersThatAnswerEveryInterface) {
     IClassFactory* factory = nullptr;
@@ -54,28 +36,27 @@ TEST(Server, TheFactoryMakesFiltersThatAnswerEveryInterface) {
 }
 
 TEST(Server, RegistrationWritesTheServerAndTheFilterAndUnregistrationRemovesThem) {
-    fs::path root = fs::temp_directory_path() / ("sonavel-dx-" + std::to_string(::getpid()));
-    setenv("XDG_DATA_HOME", root.c_str(), 1);
+    const TestFolder root;
+    const ScopedEnv data("XDG_DATA_HOME", root.path.c_str());
     const std::string server = "CLSID\\{A0C640F5-2C3B-4606-9899-CA1E7503729E}";
     const std::string filter = "CLSID\\{083863F1-70DE-11D0-BD40-00A0C911CE86}\\Instance\\"
                                "{A0C640F5-2C3B-4606-9899-CA1E7503729E}";
     ASSERT_EQ(DllRegisterServer(), S_OK);
-    EXPECT_EQ(Value(server, nullptr), "Quillon Sonavel");
+    EXPECT_EQ(RegistryValue(server, nullptr), "Quillon Sonavel");
     char module[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, module, MAX_PATH); // the filter is linked into the test
-    EXPECT_EQ(Value(server + "\\InprocServer32", nullptr), module);
-    EXPECT_EQ(Value(server + "\\InprocServer32", "ThreadingModel"), "Both");
-    EXPECT_EQ(Value(filter, "FriendlyName"), "Quillon Sonavel");
-    EXPECT_EQ(Value(filter, "Merit"), std::to_string(0x00200000));
-    EXPECT_EQ(Value(filter + "\\Pins\\0", "Name"), "Input");
-    EXPECT_EQ(Value(filter + "\\Pins\\0", "ConnectsToPin"), "Output");
-    EXPECT_EQ(Value(filter + "\\Pins\\1", "Flags"), std::to_string(REG_PINFLAG_B_OUTPUT));
-    EXPECT_EQ(Value(filter + "\\Pins\\1\\Types\\0", "MajorType"),
+    EXPECT_EQ(RegistryValue(server + "\\InprocServer32", nullptr), module);
+    EXPECT_EQ(RegistryValue(server + "\\InprocServer32", "ThreadingModel"), "Both");
+    EXPECT_EQ(RegistryValue(filter, "FriendlyName"), "Quillon Sonavel");
+    EXPECT_EQ(RegistryValue(filter, "Merit"), std::to_string(0x00200000));
+    EXPECT_EQ(RegistryValue(filter + "\\Pins\\0", "Name"), "Input");
+    EXPECT_EQ(RegistryValue(filter + "\\Pins\\0", "ConnectsToPin"), "Output");
+    EXPECT_EQ(RegistryValue(filter + "\\Pins\\0", "Flags"), "0");
+    EXPECT_EQ(RegistryValue(filter + "\\Pins\\1", "Flags"), std::to_string(REG_PINFLAG_B_OUTPUT));
+    EXPECT_EQ(RegistryValue(filter + "\\Pins\\1\\Types\\0", "MajorType"),
               "{73647561-0000-0010-8000-00AA00389B71}");
-    EXPECT_EQ(Value(filter + "\\Pins\\2", "Name"), "<none>");
+    EXPECT_EQ(RegistryValue(filter + "\\Pins\\2", "Name"), "<none>");
     ASSERT_EQ(DllUnregisterServer(), S_OK);
-    EXPECT_EQ(Value(server, nullptr), "<none>");
-    EXPECT_EQ(Value(filter, "FriendlyName"), "<none>");
-    fs::remove_all(root);
-    unsetenv("XDG_DATA_HOME");
+    EXPECT_EQ(RegistryValue(server, nullptr), "<none>");
+    EXPECT_EQ(RegistryValue(filter, "FriendlyName"), "<none>");
 }

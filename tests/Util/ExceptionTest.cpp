@@ -1,6 +1,5 @@
 #include "Util/Exception.h"
 #include "Util/FileIOException.h"
-#include "platform/Win32.h"
 
 #include <gtest/gtest.h>
 
@@ -26,15 +25,4 @@ TEST(ExceptionDescription, FileIOKindsAndUnknownKind) {
     EXPECT_TRUE(unknown.Describe().EndsWith("p:  Unknown error"));
     Util::Exception::FileIO unexpected("m", "p", 7);
     EXPECT_TRUE(unexpected.Describe().EndsWith("p: Unexpected error"));
-}
-
-TEST(ExceptionDescription, RaiseRecordsTheSystemError) {
-    SetLastError(5);
-    try {
-        Exception::Raise(Exception::Base("denied"), "Util\\Here", 7);
-    } catch (const Exception::Base& error) {
-        EXPECT_STREQ(error.File().Text(), "Util\\Here");
-        EXPECT_EQ(error.Line(), 7);
-        EXPECT_EQ(error.LastError(), 5u);
-    }
 }

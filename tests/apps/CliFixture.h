@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "support/Signals.h"
+#include "tests/TestFolder.h"
 
 namespace cli_test {
 
@@ -41,15 +42,6 @@ inline std::string ReadText(const fs::path& path) {
 
 class Cli : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("sonavel-cli-" + std::to_string(getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
     std::string At(const std::string& name) const { return (dir / name).string(); }
 
     // Starts sonavel; `fileSizeLimit` > 0 makes writes beyond it fail as on a full disk.
@@ -93,7 +85,8 @@ protected:
         return names;
     }
 
-    fs::path dir;
+    TestFolder folder;
+    const fs::path& dir = folder.path;
 };
 
 // Music with crackle, hiss and clipping, the kind of input the effect is for.

@@ -1,7 +1,5 @@
 // The sonavel binary as a user runs it, on files made here.
 
-#include <thread>
-
 #include "apps/HostPlugin.h"
 #include "tests/apps/CliFixture.h"
 
@@ -39,14 +37,24 @@ TEST_F(Cli, EveryFormatComesOutWithTheInputsLengthAndFormat) {
     }
 }
 
-// The engine's anti-denormal offset can move a sample across an integer step, and the
-// engine's float holds 24 bits, so 32-bit samples come back within its precision.
-TEST_F(Cli, WithEveryStageOffIntegersComeBackWithinOneStep) {
+// With every stage off the output is the input, aligned, whatever its length: files
+// shorter than the latency come back whole from the flushed tail. The engine's
+// anti-denormal offset can move a sample across an integer step, and the engine's float
+// holds 24 bits, so 32-bit samples come back within its precision.
+TEST_F(Cli, WithEveryStageOffTheInputComesBackAlignedWithinOneStep) {
     const StereoSignal music = Damaged(1.5);
-    for (const auto& [format, step] :
-         {std::pair{SF_FORMAT_PCM_16, 0x1p-15}, std::pair{SF_FORMAT_PCM_24, 0x1p-23},
-          std::pair{SF_FORMAT_PCM_32, 0x1p-24}}) {
-        Write(At("in.wav"), SF_FORMAT_WAV | format, music);
+    const struct {
+        int format;
+        double step;
+        std::size_t frames;
+    } cases[] = {{SF_FORMAT_PCM_16, 0x1p-15, 66150}, {SF_FORMAT_PCM_24, 0x1p-23, 66150},
+                 {SF_FORMAT_PCM_32, 0x1p-24, 66150}, {SF_FORMAT_FLOAT, 1e-6, 0},
+                 {SF_FORMAT_FLOAT, 1e-6, 1},         {SF_FORMAT_FLOAT, 1e-6, 4410}};
+    for (const auto& c : cases) {
+        StereoSignal part = music;
+        part.left.resize(c.frames);
+        part.right.resize(c.frames);
+        Write(At("in.wav"), SF_FORMAT_WAV | c.format, part);
         const RunResult run = Sonavel({"restore", At("in.wav"), At("out.wav"), "--no-declip",
                                        "--no-declick", "--no-denoise", "--force"});
         ASSERT_EQ(run.code, 0) << run.err;
@@ -56,26 +64,7 @@ TEST_F(Cli, WithEveryStageOffIntegersComeBackWithinOneStep) {
         double largest = 0.0;
         for (std::size_t i = 0; i < in.samples.size(); ++i)
             largest = std::max(largest, std::fabs(out.samples[i] - in.samples[i]));
-        EXPECT_LE(largest, step) << format;
-    }
-}
-
-// Files shorter than the latency come back whole from the flushed tail, aligned.
-TEST_F(Cli, ShortFilesKeepTheirLengthAndAlignment) {
-    const StereoSignal music = Damaged(1.0);
-    for (const std::size_t frames : {std::size_t(0), std::size_t(1), std::size_t(4410)}) {
-        StereoSignal part = music;
-        part.left.resize(frames);
-        part.right.resize(frames);
-        Write(At("in.wav"), SF_FORMAT_WAV | SF_FORMAT_FLOAT, part);
-        const RunResult run = Sonavel({"restore", At("in.wav"), At("out.wav"), "--no-declip",
-                                       "--no-declick", "--no-denoise", "--force"});
-        ASSERT_EQ(run.code, 0) << run.err;
-        const Audio in = Read(At("in.wav"));
-        const Audio out = Read(At("out.wav"));
-        ASSERT_EQ(out.samples.size(), in.samples.size());
-        for (std::size_t i = 0; i < in.samples.size(); ++i)
-            ASSERT_NEAR(out.samples[i], in.samples[i], 1e-6) << i;
+        EXPECT_LE(largest, c.step) << c.format << " " << c.frames;
     }
 }
 
@@ -134,11 +123,9 @@ TEST_F(Cli, AProfileIsThePluginsSavedStateAndRestoresLikeTraining) {
     const RunResult trained = Sonavel({"train", At("noise.wav"), At("hiss.profile")});
     ASSERT_EQ(trained.code, 0) << trained.err;
 
+    // The plug-in takes the file as its state and saves the same bytes again.
     const std::string profile = ReadText(At("hiss.profile"));
     const std::vector<std::uint8_t> bytes(profile.begin(), profile.end());
-    ASSERT_EQ(bytes.size(), 32818u);
-    EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 12),
-              (std::vector<std::uint8_t>{0x4C, 0xAD, 0xAE, 0x05, 23, 0, 0, 0, 0x32, 0x80, 0, 0}));
     HostPlugin plugin;
     ASSERT_TRUE(plugin.LoadState(bytes, true));
     EXPECT_EQ(plugin.SaveState(), bytes);
@@ -189,27 +176,6 @@ TEST_F(Cli, RefusalsExplainThemselvesAndLeaveNothing) {
 
     const RunResult full = Sonavel({"restore", At("in.wav"), At("out.wav")}, 20000);
     EXPECT_EQ(full.code, 4) << full.err;
-    EXPECT_EQ(Files(), before);
-}
-
-TEST_F(Cli, AnInterruptedRunLeavesNothing) {
-    StereoSignal noise = SynthesiseMusic(60.0, 0.0, 44100, 0.0f);
-    AddHiss(noise, -20.0f, 4);
-    Write(At("in.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, noise);
-    const auto before = Files();
-    const pid_t pid = Start({"restore", At("in.wav"), At("out.wav"), "--quiet"});
-    // Once the temporary output exists the run is under way.
-    const auto underWay = [&] {
-        const auto files = Files();
-        return std::any_of(files.begin(), files.end(),
-                           [](const std::string& name) { return name.starts_with(".out.wav."); });
-    };
-    for (int wait = 0; wait < 5000 && !underWay(); ++wait)
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    kill(pid, SIGINT);
-    const RunResult run = Finish(pid);
-    EXPECT_EQ(run.code, 128 + SIGINT) << run.err;
-    EXPECT_EQ(run.err, "sonavel: stopped by Interrupt\n");
     EXPECT_EQ(Files(), before);
 }
 

@@ -14,6 +14,7 @@
 #include "apps/ReportPlot.h"
 #include "dsp/Decibels.h"
 #include "dsp/Denoise.h"
+#include "support/Signals.h"
 #include "tests/apps/ReportPage.h"
 
 namespace {
@@ -31,14 +32,8 @@ Mono Sine(double hz, float amplitude, double seconds) {
     return m;
 }
 
-Mono Hiss(float amplitude, double seconds) {
-    Mono m;
-    std::uint32_t state = 12345;
-    for (int i = 0; i < int(seconds * rate); ++i) {
-        state = state * 1664525u + 1013904223u;
-        m.samples.push_back(amplitude * (float(state >> 8) / float(1 << 24) * 2.0f - 1.0f));
-    }
-    return m;
+Mono Hiss(float deviation, double seconds) {
+    return {WhiteNoise(std::size_t(seconds * rate), deviation, 1)};
 }
 
 // The page of a mono restore from `input` to `output`, fed in host-sized blocks with the

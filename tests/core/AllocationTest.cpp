@@ -119,4 +119,32 @@ TEST(Allocation, ProcessAllocatesNothingThroughChangesTrainingAndKeepOnlyNoise) 
     plugin.StopStreaming();
 }
 
+// A stream of stereo input after one of mono input: the stages are set up for two
+// channels when the stream starts, so that no block has to set them up again. The
+// same audio in both streams has every stage grow its storage in the first one.
+TEST(Allocation, StagesAreSetUpForThePluginsChannelsBeforeTheFirstBlock) {
+    EffectPlugin plugin;
+    const Audio music = Music(4410);
+    std::vector<float> inL(4410), inR(4410), outL(4410), outR(4410);
+    auto feed = [&](int blocks, bool stereo) {
+        for (int block = 0; block < blocks; ++block) {
+            std::copy(music.left.begin(), music.left.end(), inL.begin());
+            std::copy(music.left.begin(), music.left.end(), inR.begin());
+            plugin.Process(4410, inL.data(), stereo ? inR.data() : nullptr, outL.data(),
+                           stereo ? outR.data() : nullptr);
+        }
+    };
+    plugin.SetChannels(1, 1);
+    plugin.StartStreaming(44100);
+    feed(6, false);
+    plugin.StopStreaming();
+    plugin.SetChannels(2, 2);
+    plugin.StartStreaming(44100);
+    allocations = 0;
+    counting = true;
+    feed(3, true);
+    counting = false;
+    EXPECT_EQ(allocations, 0);
+}
+
 } // namespace

@@ -4,10 +4,9 @@
 #include <fstream>
 #include <random>
 #include <stdexcept>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include "core/Global.h"
+#include "tests/TestFolder.h"
 #include "tests/core/CoreTestSupport.h"
 
 namespace {
@@ -193,9 +192,10 @@ TEST(Latency, SumsActiveComponentsUnlessFrozenAndAppliesAtOnceWhenIdle) {
 // The per-user settings live in a configuration folder of the test's own.
 TEST(DataDirectory, IsCreatedWithItsParentsAndAFailureIsIgnored) {
     namespace fs = std::filesystem;
-    const fs::path root = fs::temp_directory_path() / ("sonavel-" + std::to_string(getpid()));
+    const TestFolder folder;
+    const fs::path& root = folder.path;
     fs::create_directories(root / "Quillon/QuillonSonavelEnhancement");
-    setenv("XDG_CONFIG_HOME", root.c_str(), 1);
+    const ScopedEnv config("XDG_CONFIG_HOME", root.c_str());
     auto setInstallPath = [&](const fs::path& path) {
         std::ofstream(root / "Quillon/QuillonSonavelEnhancement/DirectX.conf")
             << "InstallPath=" << path.string() << "\n";
@@ -208,8 +208,6 @@ TEST(DataDirectory, IsCreatedWithItsParentsAndAFailureIsIgnored) {
     setInstallPath(root / "file/sub");
     TestPlugin unhindered;
     EXPECT_EQ(unhindered.Components().size(), 3u);
-    unsetenv("XDG_CONFIG_HOME");
-    fs::remove_all(root);
 }
 
 } // namespace

@@ -98,9 +98,6 @@ TEST_F(GlobalTest, SettingsStartAtTheirDefaultsAndStayOutOfTheSavedState) {
         }
         EXPECT_EQ(c->GetNumIntParams(), 0u);
     }
-    EXPECT_EQ(derived.GetFloatParamName(0), "Global: ALT-Solo Q");
-    EXPECT_EQ(global.GetBoolParamStorage(Global::bypassParam), 1u);
-    EXPECT_EQ(global.GetFloatParamDisplayCode(Global::automationZipperSamplesParam), 0u);
 }
 
 TEST_F(GlobalTest, EnumeratedLabelsNameEveryValue) {

@@ -1,34 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cmath>
-#include <cstdlib>
 #include <limits>
-#include <new>
 
 #include "dsp/LittleEndian.h"
 #include "core/Global.h"
 #include "tests/core/RestorationTestSupport.h"
-
-// Counts the allocations of this test program while `counting` is on. The replacements
-// pair malloc with free, which GCC cannot see through once they are inlined.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-namespace {
-std::atomic<bool> counting{false};
-std::atomic<int> allocations{0};
-} // namespace
-
-void* operator new(std::size_t size) {
-    if (counting) ++allocations;
-    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
 
 namespace {
 
@@ -139,34 +116,6 @@ TEST(NonFiniteInput, IsLeftOutOfALearntProfile) {
         ASSERT_TRUE(std::isfinite(level));
     EXPECT_LT(std::fabs(MeanDifferenceDb(dropped, clean)), 0.15);
     EXPECT_LT(MeanDifferenceDb(LearntProfile(damaged(0.0f)), clean), -0.3);
-}
-
-// A stream of stereo input after one of mono input: the stages are set up for two
-// channels when the stream starts, so that no block has to set them up again. The
-// same audio in both streams has every stage grow its storage in the first one.
-TEST(NonFiniteInput, StagesAreSetUpForThePluginsChannelsBeforeTheFirstBlock) {
-    EffectPlugin plugin;
-    const Audio music = Music(4410);
-    std::vector<float> inL(4410), inR(4410), outL(4410), outR(4410);
-    auto feed = [&](int blocks, bool stereo) {
-        for (int block = 0; block < blocks; ++block) {
-            std::copy(music.left.begin(), music.left.end(), inL.begin());
-            std::copy(music.left.begin(), music.left.end(), inR.begin());
-            plugin.Process(4410, inL.data(), stereo ? inR.data() : nullptr, outL.data(),
-                           stereo ? outR.data() : nullptr);
-        }
-    };
-    plugin.SetChannels(1, 1);
-    plugin.StartStreaming(44100);
-    feed(6, false);
-    plugin.StopStreaming();
-    plugin.SetChannels(2, 2);
-    plugin.StartStreaming(44100);
-    allocations = 0;
-    counting = true;
-    feed(3, true);
-    counting = false;
-    EXPECT_EQ(allocations, 0);
 }
 
 } // namespace

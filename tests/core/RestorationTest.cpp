@@ -1,43 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "core/Global.h"
 #include "tests/core/RestorationTestSupport.h"
 
 namespace {
 
 constexpr std::uint32_t adapterDelay = 4095;
-
-TEST(RestorationComponent, PublishesNineSavedParametersAsTheThirdComponent) {
-    EffectPlugin plugin;
-    const Restoration& effect = plugin.Effect();
-    ASSERT_EQ(plugin.Components().size(), 3u);
-    EXPECT_EQ(plugin.Components()[2], &effect);
-    EXPECT_TRUE(plugin.Engine().GetGlobal().GetDelayCompensation());
-    const char* names[] = {"Reduction Amount",
-                           "Reduction Sensitivity",
-                           "Declick Sensitivity",
-                           "Restoration Bypass",
-                           "Enable Reduction",
-                           "Enable Declicking",
-                           "Enable declipping",
-                           "Train",
-                           "Restoration: Keep only noise"};
-    ASSERT_EQ(effect.GetNumFloatParams() + effect.GetNumBoolParams(), 9u);
-    for (std::uint32_t i = 0; i < 3; ++i) {
-        EXPECT_EQ(effect.GetFloatParamName(i), names[i]);
-        EXPECT_EQ(effect.GetFloatParamRange(i).maximum, 1.0f);
-        EXPECT_EQ(effect.GetFloatParamDefault(i), 0.5f);
-        EXPECT_TRUE(effect.IsFloatParamAutomatable(i));
-        EXPECT_EQ(effect.GetFloatParamStorage(i), 0u);
-    }
-    const bool defaults[] = {false, true, true, true, false, false};
-    for (std::uint32_t i = 0; i < 6; ++i) {
-        EXPECT_EQ(effect.GetBoolParamName(i), names[3 + i]);
-        EXPECT_EQ(effect.GetBoolParam(i), defaults[i]) << i;
-        EXPECT_EQ(effect.IsBoolParamAutomatable(i), i != 0 && i != 5) << i;
-        EXPECT_EQ(effect.GetBoolParamStorage(i), 0u);
-    }
-}
 
 TEST(RestorationLatency, IsTheSumOfTheEnabledStagesAndTheBlockAdapter) {
     const struct {

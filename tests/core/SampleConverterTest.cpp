@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 
@@ -44,14 +45,11 @@ TEST(SampleConversion, IntegerBytesMeetFullScale) {
     // -3 and -1.5 units of the last byte; the second truncates toward zero to -1.
     EXPECT_EQ(Encoded(s72, {-0x1.8p-70f}), minusThree);
     EXPECT_EQ(Encoded(s72, {-0x1.8p-71f}), std::vector<std::uint8_t>(9, 0xFF));
-    std::vector<std::uint8_t> largest(9, 0xFF), lowest(9, 0x00);
-    largest[8] = 0x7F;
-    lowest[8] = 0x80;
-    EXPECT_EQ(Encoded(s72, {3.0f, -1.0f}), [&] {
-        std::vector<std::uint8_t> both = largest;
-        both.insert(both.end(), lowest.begin(), lowest.end());
-        return both;
-    }());
+    std::vector<std::uint8_t> largestThenLowest(18, 0x00);
+    std::fill_n(largestThenLowest.begin(), 8, 0xFF);
+    largestThenLowest[8] = 0x7F;
+    largestThenLowest[17] = 0x80;
+    EXPECT_EQ(Encoded(s72, {3.0f, -1.0f}), largestThenLowest);
 
     // Saturated at both ends, truncated toward zero in between.
     const SampleConverter s16 = Mono(1, 16);

@@ -51,8 +51,7 @@ std::vector<float> RepairBursts(const std::vector<int>& starts, int length, int 
             damaged[start + i] += i % 2 ? -0.4f : 0.4f;
     Declick declick;
     Prepare(declick, 44100, blockSize);
-    std::vector<float> out = RunInBlocks(declick, damaged, blockSize);
-    out.erase(out.begin(), out.begin() + declick.latency);
+    const std::vector<float> out = RunAligned(declick, damaged, blockSize);
     for (int n = 0; n < 16000; ++n) {
         const bool near = std::any_of(starts.begin(), starts.end(), [&](int start) {
             return n >= start - 16 && n < start + length + 16;

@@ -54,8 +54,7 @@ std::vector<float> RepairSwells(const std::vector<int>& centres, int blockSize) 
     clipped[4000] = clipAmp;
     Declip declip;
     Prepare(declip, 44100, blockSize, 0.0f);
-    std::vector<float> out = RunInBlocks(declip, clipped, blockSize);
-    out.erase(out.begin(), out.begin() + declip.latency);
+    const std::vector<float> out = RunAligned(declip, clipped, blockSize);
     int rebuilt = 0;
     for (int n = 0; n < 9000; ++n) {
         const bool damaged = std::abs(clipped[n]) >= clipAmp;

@@ -1,11 +1,9 @@
 #include "dsp/OversampledFilterbank.h"
+#include "tests/primitives/SpectrumReference.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <random>
-#include <tuple>
-#include <vector>
 
 namespace {
 
@@ -34,13 +32,8 @@ TEST_P(FilterbankReconstruction, UnchangedSpectraReturnDelayedInput) {
     int total = 0;
     for (int hops : blockHops)
         total += hops * shape.hop;
-    std::mt19937 random(7);
-    std::uniform_real_distribution<float> uniform(-1.0f, 1.0f);
-    std::vector<std::vector<float>> input(channels, std::vector<float>(total));
+    const std::vector<std::vector<float>> input{RandomFrame(total, 7), RandomFrame(total, 8)};
     std::vector<std::vector<float>> output(channels, std::vector<float>(total));
-    for (auto& channel : input)
-        for (float& x : channel)
-            x = uniform(random);
 
     std::vector<std::vector<float>> spectra(channels,
                                             std::vector<float>(16 * (shape.frameSize + 2)));

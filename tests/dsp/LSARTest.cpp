@@ -1,28 +1,18 @@
 #include "dsp/LSAR.h"
 #include "dsp/ARModel.h"
+#include "tests/primitives/SpectrumReference.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <random>
-#include <vector>
 
 namespace {
-
-std::vector<float> RandomSignal(int n, unsigned seed) {
-    std::mt19937 rng(seed);
-    std::uniform_real_distribution<float> uniform(-1.0f, 1.0f);
-    std::vector<float> x(n);
-    for (float& v : x)
-        v = uniform(rng);
-    return x;
-}
 
 TEST(ARModelTest, AutocorrelationLagsAreLinearLessTheDcTerm) {
     Autocorrelator autocorrelator;
     autocorrelator.Configure(100);
     EXPECT_EQ(autocorrelator.fftSize, 256u);
-    const std::vector<float> x = RandomSignal(100, 1);
+    const std::vector<float> x = RandomFrame(100, 1);
     std::vector<float> r(100);
     autocorrelator.Compute(x.data(), r.data());
     double sum = 0.0;
@@ -53,7 +43,7 @@ TEST(ARModelTest, LevinsonDurbinRecoversAFirstOrderModelAndSilence) {
 
 TEST(SolveToeplitzTest, SolutionSatisfiesTheDenseSystem) {
     const int n = 12;
-    std::vector<float> row(n), y = RandomSignal(n, 2), x(n), f(n), g(n);
+    std::vector<float> row(n), y = RandomFrame(n, 2), x(n), f(n), g(n);
     for (int k = 0; k < n; ++k)
         row[k] = k == 0 ? 4.0f : 1.5f * std::pow(-0.6f, static_cast<float>(k));
     SolveToeplitz(row.data(), y.data(), x.data(), f.data(), g.data(), n);
@@ -66,7 +56,7 @@ TEST(SolveToeplitzTest, SolutionSatisfiesTheDenseSystem) {
 }
 
 TEST(LSARTest, OneSampleRunMatchesTheClosedForm) {
-    std::vector<float> x = RandomSignal(9, 3);
+    std::vector<float> x = RandomFrame(9, 3);
     const double a1 = 0.9, a2 = -0.3;
     const float a[] = {1.0f, 0.9f, -0.3f};
     // Known parts of the forward and backward errors around a run at 4 (order 2).
@@ -87,7 +77,7 @@ TEST(LSARTest, DegenerateModelsGiveLinesAndZeros) {
     for (int i = 2; i < 6; ++i)
         EXPECT_NEAR(line[i], 1.0f + (i - 1), 1e-5) << i; // from x[1] = 1 to x[6] = 6
 
-    std::vector<float> x = RandomSignal(40, 4);
+    std::vector<float> x = RandomFrame(40, 4);
     const float silent[5] = {1.0f, 0.0f, 0.0f, 0.0f, 0.0f};
     lsar.Interpolate(x.data(), 10, 20, silent, 4);
     for (int i = 10; i < 30; ++i)

@@ -1,51 +1,26 @@
 #include "dsp/NoiseFinder.h"
-#include "dsp/Denoise.h"
+#include "tests/dsp/RepairTestSupport.h"
 
 #include <gtest/gtest.h>
-
-#include <cmath>
-#include <random>
-#include <vector>
 
 namespace {
 
 constexpr int rate = 44100;
 
-std::vector<float> Gaussian(std::size_t frames, float deviation, unsigned seed) {
-    std::mt19937 random(seed);
-    std::normal_distribution<float> normal(0.0f, deviation);
-    std::vector<float> x(frames);
-    for (float& v : x)
-        v = normal(random);
-    return x;
-}
-
 // Hiss over 12 s of loud, slowly swelling broadband "music" with a silent gap of 2 s at
 // `where` (0 start, 0.5 middle, 1 end).
 std::vector<float> PlantedStretch(double where, std::int64_t& begin, std::int64_t& end) {
     const std::size_t total = 12 * rate;
-    std::vector<float> signal = Gaussian(total, 0.1f, 3);
+    std::vector<float> signal = WhiteNoise(total, 0.1f, 3);
     for (std::size_t i = 0; i < total; ++i)
         signal[i] *= float(1.0 + 0.5 * std::sin(double(i) / rate));
     begin = std::int64_t(where * double(total - 2 * rate));
     end = begin + 2 * rate;
     std::fill(signal.begin() + begin, signal.begin() + end, 0.0f);
-    const std::vector<float> hiss = Gaussian(total, 0.003f, 4);
+    const std::vector<float> hiss = WhiteNoise(total, 0.003f, 4);
     for (std::size_t i = 0; i < total; ++i)
         signal[i] += hiss[i];
     return signal;
-}
-
-std::vector<float> TrainedProfile(const std::vector<float>& noise) {
-    Denoise denoise;
-    denoise.Setup(1, rate, 4096);
-    denoise.StartTraining();
-    for (std::size_t at = 0; at + 4096 <= noise.size(); at += 4096) {
-        const float* block[] = {noise.data() + at};
-        denoise.TrainBlock(block, 4096);
-    }
-    denoise.FinishTraining();
-    return denoise.noiseProfile[0];
 }
 
 double MeanDifferenceDb(const std::vector<float>& a, const std::vector<float>& b) {
@@ -74,7 +49,7 @@ TEST(NoiseFinder, FindsAPlantedNoiseStretchAtStartMiddleAndEnd) {
 }
 
 TEST(NoiseFinder, FloorEstimateMatchesTrainingOnNoiseAndUnderSteadyTones) {
-    const std::vector<float> noise = Gaussian(10 * rate, 0.003f, 5);
+    const std::vector<float> noise = WhiteNoise(10 * rate, 0.003f, 5);
     const std::vector<float> truth = TrainedProfile(noise);
     const float* channels[] = {noise.data()};
     const auto alone = DSP::NoiseFinder::EstimateFloor(channels, 1, noise.size(), rate);

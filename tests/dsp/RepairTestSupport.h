@@ -1,10 +1,13 @@
 #pragma once
-// Signals and a block-by-block runner for the tests of the repair stages.
+// Signals, a block-by-block runner and measures shared by the tests of the stages.
 
 #include <algorithm>
 #include <cmath>
 #include <random>
 #include <vector>
+
+#include "dsp/Denoise.h"
+#include "support/Signals.h"
 
 // A few sinusoids with a little noise; the peak stays below 0.9.
 inline std::vector<float> MusicLike(int frames, float offset = 0.0f) {
@@ -33,8 +36,8 @@ inline std::vector<float> Swells(int frames, const std::vector<int>& centres) {
     return x;
 }
 
-// Streams input followed by `latency` frames of silence through the set-up stage in
-// blocks of blockSize frames; returns every output frame.
+// Streams input followed by `latency` frames of silence through the set-up mono stage in
+// blocks of blockSize frames (the last one shorter); returns every output frame.
 template <class Stage>
 std::vector<float> RunInBlocks(Stage& stage, std::vector<float> input, int blockSize) {
     input.resize(input.size() + stage.latency, 0.0f);
@@ -43,4 +46,33 @@ std::vector<float> RunInBlocks(Stage& stage, std::vector<float> input, int block
         stage.Process(channels, std::min<int>(blockSize, input.size() - at), nullptr);
     }
     return input;
+}
+
+// The same, with the stage's delay taken off: output frame n belongs to input frame n.
+template <class Stage>
+std::vector<float> RunAligned(Stage& stage, const std::vector<float>& input, int blockSize) {
+    std::vector<float> out = RunInBlocks(stage, input, blockSize);
+    out.erase(out.begin(), out.begin() + stage.latency);
+    return out;
+}
+
+// Mean power of frames from ... to of x, in dB of full scale.
+inline double LevelDb(const std::vector<float>& x, std::size_t from, std::size_t to) {
+    double sum = 0.0;
+    for (std::size_t i = from; i < to; ++i)
+        sum += double(x[i]) * x[i];
+    return 10.0 * std::log10(sum / double(to - from));
+}
+
+// The profile Denoise learns from mono noise at 44.1 kHz, in blocks of 4096 frames.
+inline std::vector<float> TrainedProfile(const std::vector<float>& noise) {
+    Denoise denoise;
+    denoise.Setup(1, 44100, 4096);
+    denoise.StartTraining();
+    for (std::size_t at = 0; at + 4096 <= noise.size(); at += 4096) {
+        const float* block[] = {noise.data() + at};
+        denoise.TrainBlock(block, 4096);
+    }
+    denoise.FinishTraining();
+    return denoise.noiseProfile[0];
 }

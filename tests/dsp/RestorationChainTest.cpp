@@ -4,10 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdint>
 #include <vector>
 
-#include "support/Signals.h"
+#include "tests/dsp/RepairTestSupport.h"
 
 namespace {
 
@@ -74,35 +73,12 @@ TEST(RestorationChain, AReducerInTheSlotRunsInPlaceOfDenoiseButNotWhileLearning)
     EXPECT_EQ(chain.ReportedLatency(reduceOnly), 1536 + 1536);
 }
 
-TEST(RestorationChain, ProfileBytesAreLittleEndianFloatsAndComeBackUnchanged) {
-    RestorationChain chain;
-    std::vector<std::uint8_t> bytes(RestorationChain::profileBytes);
-    RestorationChain::SaveDefaultProfile(bytes.data());
-    // -50.0f is 0xC2480000.
-    EXPECT_EQ(bytes[0], 0x00);
-    EXPECT_EQ(bytes[2], 0x48);
-    EXPECT_EQ(bytes[3], 0xC2);
-    bytes[4 * 600 + 3] = 0xC1; // bin 600 of the left channel: -12.5 dB
-    chain.LoadProfile(bytes.data());
-    EXPECT_EQ(chain.Profile()[0][600], -12.5f);
-    std::vector<std::uint8_t> saved(RestorationChain::profileBytes);
-    chain.SaveProfile(saved.data());
-    EXPECT_EQ(saved, bytes);
-}
-
 // Runs `signal` through the chain in blocks of 4096 frames, in place, one channel.
 void RunBlocks(RestorationChain& chain, std::vector<float>& signal, const ChainSwitches& on) {
     for (std::size_t at = 0; at + 4096 <= signal.size(); at += 4096) {
         float* block[] = {signal.data() + at};
         chain.Process(block, 1, 4096, on);
     }
-}
-
-double LevelDb(const std::vector<float>& x, std::size_t from, std::size_t to) {
-    double sum = 0.0;
-    for (std::size_t i = from; i < to; ++i)
-        sum += double(x[i]) * x[i];
-    return 10.0 * std::log10(sum / double(to - from));
 }
 
 // The high-quality reducer is fed the profile Denoise learnt and the amount as it moves;

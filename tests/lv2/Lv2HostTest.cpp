@@ -6,17 +6,13 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <lv2/atom/atom.h>
 #include <lv2/state/state.h>
 #include <nlohmann/json.hpp>
 #include <random>
-#include <sndfile.h>
-#include <unistd.h>
 
 #include "lv2/Uris.h"
-#include "support/Signals.h"
+#include "tests/apps/CliFixture.h"
 #include "tests/lv2/LilvHost.h"
 
 namespace fs = std::filesystem;
@@ -52,34 +48,21 @@ void WriteDamaged(const fs::path& path, std::uint32_t rate) {
     AddCrackle(signal, 20.0, 7);
     AddHiss(signal, -50.0f, 11);
     Clip(signal, 0.7f);
-    SF_INFO info{};
-    info.samplerate = int(rate);
-    info.channels = 2;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
-    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-    std::vector<float> frames;
-    for (std::size_t i = 0; i < signal.Frames(); ++i)
-        frames.insert(frames.end(), {signal.left[i], signal.right[i]});
-    sf_writef_float(file, frames.data(), sf_count_t(signal.Frames()));
-    sf_close(file);
+    cli_test::Write(path.string(), SF_FORMAT_WAV | SF_FORMAT_FLOAT, signal);
 }
 
 Planar ReadPlanar(const fs::path& path) {
-    SF_INFO info{};
-    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-    EXPECT_NE(file, nullptr) << path;
-    std::vector<float> frames(std::size_t(info.frames * info.channels));
-    sf_readf_float(file, frames.data(), info.frames);
-    sf_close(file);
-    Planar planar(std::size_t(info.channels));
-    for (std::size_t i = 0; i < frames.size(); ++i)
-        planar[i % planar.size()].push_back(frames[i]);
+    const cli_test::Audio audio = cli_test::Read(path.string());
+    EXPECT_GT(audio.info.channels, 0) << path;
+    Planar planar(std::size_t(audio.info.channels));
+    for (std::size_t i = 0; i < audio.samples.size(); ++i)
+        planar[i % planar.size()].push_back(float(audio.samples[i]));
     return planar;
 }
 
 Bytes ReadBytes(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    const std::string text = cli_test::ReadText(path);
+    return {text.begin(), text.end()};
 }
 
 const LV2_State_Interface& StateOf(PluginRun& run) {
@@ -147,17 +130,15 @@ float LargestDifference(const Planar& lv2, std::size_t latency, const Planar& cl
 class Lv2Host : public ::testing::TestWithParam<std::uint32_t> {
 protected:
     void SetUp() override {
-        dir = fs::temp_directory_path() / ("sonavel-lv2-" + std::to_string(getpid()));
-        fs::create_directories(dir);
         WriteDamaged(dir / "damaged.wav", GetParam());
         Sonavel("train " + Path("damaged.wav") + " " + Path("noise.profile") + " --range 0-" +
                 std::to_string(noiseSeconds) + " --force --quiet");
         input = ReadPlanar(dir / "damaged.wav");
     }
-    void TearDown() override { fs::remove_all(dir); }
     std::string Path(const char* name) const { return (dir / name).string(); }
 
-    fs::path dir;
+    TestFolder folder;
+    const fs::path& dir = folder.path;
     Planar input;
     LilvHost host;
 };
@@ -263,9 +244,8 @@ TEST(Lv2Apply, RestoresAFileOnTheCommandLine) {
 #ifdef SONAVEL_SANITIZED
     GTEST_SKIP() << "lv2apply cannot load a plug-in built with the sanitizers";
 #endif
-    const fs::path dir =
-        fs::temp_directory_path() / ("sonavel-lv2apply-" + std::to_string(getpid()));
-    fs::create_directories(dir);
+    const TestFolder folder;
+    const fs::path& dir = folder.path;
     WriteDamaged(dir / "damaged.wav", 44100);
     Shell("lv2apply -i " + (dir / "damaged.wav").string() + " -o " + (dir / "out.wav").string() +
           " -c declip 0 -c denoise 0 " SONAVEL_LV2_STEREO_URI " 2>&1");
@@ -287,7 +267,6 @@ TEST(Lv2Apply, RestoresAFileOnTheCommandLine) {
     for (int c = 0; c < 2; ++c)
         cliHead[c].assign(cli[c].begin(), cli[c].end() - std::ptrdiff_t(latency));
     EXPECT_LT(LargestDifference(applied, latency, cliHead), 1e-6f);
-    fs::remove_all(dir);
 }
 
 } // namespace

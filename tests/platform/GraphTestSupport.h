@@ -8,6 +8,8 @@
 #include <atomic>
 #include <cstring>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 namespace GraphTest {
@@ -35,6 +37,20 @@ inline CMediaType AudioType(WORD tag, WORD channels, DWORD rate, WORD bits) {
     return type;
 }
 
+// What the source stamps on a sample: no time without a start, no end without an end.
+struct Stamp {
+    std::optional<REFERENCE_TIME> start = std::nullopt;
+    std::optional<REFERENCE_TIME> end = std::nullopt;
+    bool syncPoint = true;
+    bool discontinuity = false;
+};
+
+template <class T> std::vector<BYTE> BytesOf(const std::vector<T>& values) {
+    std::vector<BYTE> bytes(values.size() * sizeof(T));
+    std::memcpy(bytes.data(), values.data(), bytes.size());
+    return bytes;
+}
+
 class SourcePin : public CBaseOutputPin {
 public:
     SourcePin(CBaseFilter* filter, CCritSec* lock)
@@ -54,19 +70,17 @@ public:
         ALLOCATOR_PROPERTIES actual;
         return allocator->SetProperties(request, &actual);
     }
-    // One sample with these bytes and times, a sync point.
-    HRESULT Push(const std::vector<BYTE>& bytes, REFERENCE_TIME start, REFERENCE_TIME end,
-                 bool discontinuity = false) {
+    HRESULT Push(const std::vector<BYTE>& bytes, Stamp stamp = {}) {
         IMediaSample* sample = nullptr;
         HRESULT hr = GetDeliveryBuffer(&sample, nullptr, nullptr, 0);
         if (FAILED(hr)) return hr;
         BYTE* data = nullptr;
         sample->GetPointer(&data);
-        std::memcpy(data, bytes.data(), bytes.size());
+        if (!bytes.empty()) std::memcpy(data, bytes.data(), bytes.size());
         sample->SetActualDataLength(LONG(bytes.size()));
-        sample->SetTime(&start, &end);
-        sample->SetSyncPoint(TRUE);
-        sample->SetDiscontinuity(discontinuity);
+        if (stamp.start) sample->SetTime(&*stamp.start, stamp.end ? &*stamp.end : nullptr);
+        sample->SetSyncPoint(stamp.syncPoint);
+        sample->SetDiscontinuity(stamp.discontinuity);
         hr = Deliver(sample);
         sample->Release();
         return hr;
@@ -203,41 +217,64 @@ public:
     SinkPin pin{this, &lock};
 };
 
-// Source → pass-through → sink. Stops and disconnects everything at the end, as a
-// graph does, so that no pin keeps another alive.
-class GraphFixture {
+// Source → filter → sink. Stops and disconnects everything at the end, as a graph does,
+// so that no pin keeps another alive.
+template <class Filter> class Graph {
 public:
-    ~GraphFixture() {
-        StopAll();
-        for (CBaseFilter* filter : Filters())
-            for (int i = 0; i < filter->GetPinCount(); ++i)
-                filter->GetPin(i)->Disconnect();
-    }
-
-    HRESULT ConnectAll(const CMediaType& type) {
-        source->pin.offered = {type};
-        HRESULT hr = source->pin.Connect(transform->Input(), &type);
-        return FAILED(hr) ? hr : transform->Output()->Connect(&sink->pin, nullptr);
+    ~Graph() {
+        Stop();
+        for (CBaseFilter* each : Filters())
+            for (int i = 0; i < each->GetPinCount(); ++i)
+                each->GetPin(i)->Disconnect();
     }
     // Downstream first, as a graph changes the state of its filters.
-    void StopAll() {
-        for (CBaseFilter* filter : DownstreamFirst())
-            filter->Stop();
+    std::vector<CBaseFilter*> Filters() { return {sink.get(), filter.get(), source.get()}; }
+
+    HRESULT Connect(const CMediaType& type) {
+        source->pin.offered = {type};
+        HRESULT hr = source->pin.Connect(filter->GetPin(0), &type);
+        return FAILED(hr) ? hr : filter->GetPin(1)->Connect(&sink->pin, nullptr);
     }
-    HRESULT RunAll() {
-        HRESULT result = S_OK;
-        for (CBaseFilter* filter : DownstreamFirst())
-            if (HRESULT hr = filter->Run(0); FAILED(hr)) result = hr;
-        return result;
+    HRESULT Run() {
+        for (CBaseFilter* each : Filters())
+            if (HRESULT hr = each->Run(0); FAILED(hr)) return hr;
+        return S_OK;
     }
-    std::vector<CBaseFilter*> DownstreamFirst() {
-        return {sink.get(), transform.get(), source.get()};
+    void Stop() {
+        for (CBaseFilter* each : Filters())
+            each->Stop();
     }
-    std::vector<CBaseFilter*> Filters() { return {source.get(), transform.get(), sink.get()}; }
+    HRESULT Push(const std::vector<BYTE>& bytes, Stamp stamp = {}) {
+        return source->pin.Push(bytes, stamp);
+    }
+    const std::vector<GraphTest::Received>& Received() const { return sink->pin.samples; }
+    template <class T> std::vector<T> ReceivedValues() const {
+        std::vector<BYTE> bytes;
+        for (const GraphTest::Received& each : Received())
+            bytes.insert(bytes.end(), each.bytes.begin(), each.bytes.end());
+        std::vector<T> values(bytes.size() / sizeof(T));
+        std::memcpy(values.data(), bytes.data(), values.size() * sizeof(T));
+        return values;
+    }
 
     Com<TestSource> source = Make<TestSource>();
-    Com<PassThrough> transform = Make<PassThrough>();
+    Com<Filter> filter = Make<Filter>(nullptr);
     Com<TestSink> sink = Make<TestSink>();
 };
+
+using GraphFixture = Graph<PassThrough>;
+
+// A value under HKEY_CLASSES_ROOT as text (a number in decimal), "<none>" without the key.
+inline std::string RegistryValue(const std::string& key, const char* name) {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS)
+        return "<none>";
+    BYTE data[512] = {};
+    DWORD type = 0, size = sizeof(data);
+    RegQueryValueExA(opened, name, nullptr, &type, data, &size);
+    RegCloseKey(opened);
+    return type == REG_DWORD ? std::to_string(*reinterpret_cast<DWORD*>(data))
+                             : reinterpret_cast<char*>(data);
+}
 
 } // namespace GraphTest
