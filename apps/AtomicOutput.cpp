@@ -73,10 +73,13 @@ AtomicOutput::AtomicOutput(const std::string& path, bool replace,
     temporaryPath = TemporaryName(path);
     std::vector<char> name(temporaryPath.begin(), temporaryPath.end());
     name.push_back('\0');
-    descriptor = mkstemp(name.data());
+    {
+        const Interrupt::SignalsHeld held;
+        descriptor = mkstemp(name.data());
+        if (descriptor >= 0) Interrupt::ProtectFile(name.data());
+    }
     if (descriptor < 0) Fail("cannot create a file in " + Folder(path));
     temporaryPath = name.data();
-    Interrupt::ProtectFile(temporaryPath);
     fchmod(descriptor, NewFileMode());
 }
 

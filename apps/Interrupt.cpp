@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits.h>
 #include <mutex>
+#include <pthread.h>
 #include <unistd.h>
 
 #include "apps/CliError.h"
@@ -92,6 +93,15 @@ void ReleaseFile() {
 void Hold() {
     const sigset_t set = HandledSet();
     sigprocmask(SIG_BLOCK, &set, nullptr);
+}
+
+SignalsHeld::SignalsHeld() {
+    const sigset_t set = HandledSet();
+    pthread_sigmask(SIG_BLOCK, &set, &previous);
+}
+
+SignalsHeld::~SignalsHeld() {
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
 }
 
 } // namespace Interrupt

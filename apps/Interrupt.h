@@ -5,6 +5,7 @@
 // check point, removes the protected file itself, says why on stderr and ends the
 // process at once.
 
+#include <csignal>
 #include <string>
 
 namespace Interrupt {
@@ -18,5 +19,18 @@ void ReleaseFile();
 // Holds back the signals from here to the end of the process, once the run's own
 // last line has been decided.
 void Hold();
+
+// Holds back the signals in this thread while it lives: a file created and protected under
+// it cannot be left behind by a second signal that lands between the two.
+class SignalsHeld {
+public:
+    SignalsHeld();
+    ~SignalsHeld();
+    SignalsHeld(const SignalsHeld&) = delete;
+    SignalsHeld& operator=(const SignalsHeld&) = delete;
+
+private:
+    sigset_t previous;
+};
 
 } // namespace Interrupt
