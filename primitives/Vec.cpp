@@ -146,6 +146,11 @@ void VecCorrelate(int n, const float* src, const float* taps, float* dst, int ta
     Kernels().correlate(n, src, taps, dst, tapCount);
 }
 
+void VecLagProducts(int n, const float* src, int maxLag, double* dst) {
+    if (Empty(n, src, dst) || maxLag < 0 || maxLag >= n) return;
+    Kernels().lagProducts(n, src, maxLag, dst);
+}
+
 void VecExp(int n, const float* src, float* dst) {
     if (Empty(n, src, dst)) return;
     Kernels().exp(n, src, dst);

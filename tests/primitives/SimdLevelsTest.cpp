@@ -164,3 +164,29 @@ TEST(SimdLevels, CorrelationEqualsOneScaledAdditionPerTapOnEveryLevel) {
         }
     }
 }
+
+// The lag sums are the exact products added in double: within 1e-15 of the long double
+// sums, and the same bits on every level, for lengths around the rows of eight and lag
+// counts around the groups of four.
+TEST(SimdLevels, LagProductsAreTheDoubleSumsAndTheSameOnEveryLevel) {
+    for (int n : {1, 7, 8, 13, 64, 1001}) {
+        const auto x = RandomFrame(n, n, -1.0f, 1.0f);
+        const int maxLag = std::min(n - 1, 9);
+        std::vector<double> baseline(maxLag + 1);
+        VecKernelsFor(SimdLevel::Sse2).lagProducts(n, x.data(), maxLag, baseline.data());
+        for (int k = 0; k <= maxLag; ++k) {
+            long double exact = 0.0L, magnitude = 0.0L;
+            for (int i = 0; i + k < n; ++i) {
+                exact += static_cast<long double>(x[i]) * x[i + k];
+                magnitude += std::fabs(static_cast<long double>(x[i]) * x[i + k]);
+            }
+            EXPECT_LE(std::fabs(static_cast<long double>(baseline[k]) - exact), 1e-15L * magnitude)
+                << "n = " << n << " lag " << k;
+        }
+        for (SimdLevel level : LevelsHere()) {
+            std::vector<double> sums(maxLag + 1);
+            VecKernelsFor(level).lagProducts(n, x.data(), maxLag, sums.data());
+            EXPECT_EQ(sums, baseline) << SimdLevelName(level) << " n = " << n;
+        }
+    }
+}
