@@ -7,11 +7,11 @@
 namespace {
 
 // Up to this many lags, summing the products directly costs less than the two
-// transforms (measured at 8192 samples: 21 lags take half their time, 40 as long).
+// transforms (measured at 8192 samples: 21 lags take a third of their time, 60 as long).
 constexpr int directLags = 40;
 
-// Σ x in double, in eight running sums that the compiler keeps in vector registers.
-double Sum(const float* x, int count) {
+// Σ x in eight running sums, which the compiler keeps in vector registers.
+double Sum(const double* x, int count) {
     double lanes[8] = {};
     int i = 0;
     for (; i + 8 <= count; i += 8) {
@@ -36,6 +36,7 @@ void Autocorrelator::Configure(int segmentLength) {
     timeBuffer.assign(fftSize, 0.0f);
     spectrum.assign(fftSize + 2, 0.0f);
     lagSums.assign(directLags, 0.0);
+    segment.assign(fftSize, 0.0);
 }
 
 void Autocorrelator::Compute(const float* samples, float* result, int maxLag, int count) {
@@ -63,8 +64,10 @@ void Autocorrelator::Compute(const float* samples, float* result, int maxLag, in
 // The same sums in double, without the transforms' rounding.
 void Autocorrelator::ComputeDirectly(const float* samples, float* result, int maxLag,
                                      int count) {
-    VecLagProducts(count, samples, maxLag, lagSums.data());
-    const double sum = Sum(samples, count);
+    // Products of floats are exact in double; the conversion, once, spares one per lag.
+    VecConvertFloatToDouble(count, samples, segment.data());
+    VecLagProducts(count, segment.data(), maxLag, lagSums.data());
+    const double sum = Sum(segment.data(), count);
     const double dc = sum * sum / fftSize;
     for (int k = 0; k <= maxLag; ++k)
         result[k] = static_cast<float>(lagSums[std::size_t(k)] - dc);

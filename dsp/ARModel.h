@@ -25,7 +25,8 @@ public:
     RealFFT fft;
     std::vector<float> timeBuffer;
     std::vector<float> spectrum;
-    // The direct sums of the first lags.
+    // The segment in double and the direct sums of its first lags.
+    std::vector<double> segment;
     std::vector<double> lagSums;
 
 private:

@@ -146,7 +146,7 @@ void VecCorrelate(int n, const float* src, const float* taps, float* dst, int ta
     Kernels().correlate(n, src, taps, dst, tapCount);
 }
 
-void VecLagProducts(int n, const float* src, int maxLag, double* dst) {
+void VecLagProducts(int n, const double* src, int maxLag, double* dst) {
     if (Empty(n, src, dst) || maxLag < 0 || maxLag >= n) return;
     Kernels().lagProducts(n, src, maxLag, dst);
 }

@@ -36,9 +36,9 @@ void VecNormalize(int n, const float* src, float* dst, float offset, float divis
 // as zeroing dst and calling VecAddScaled once per tap). src holds n + tapCount - 1 values.
 void VecCorrelate(int n, const float* src, const float* taps, float* dst, int tapCount);
 // dst[k] = src[0] src[k] + src[1] src[k + 1] + ... + src[n - 1 - k] src[n - 1] for
-// k = 0 ... maxLag (maxLag < n), in double: every product is exact, and every level
-// adds them in the same order, so the result is the same to the last bit everywhere.
-void VecLagProducts(int n, const float* src, int maxLag, double* dst);
+// k = 0 ... maxLag (maxLag < n). Every level adds the products in the same order, so
+// the result is the same to the last bit everywhere; products of floats are exact.
+void VecLagProducts(int n, const double* src, int maxLag, double* dst);
 // dst[i] = e^src[i] within 2e-7 relative error; src is clamped to [-87.3, 88.3],
 // so results stay normal, finite floats. NaN gives an unspecified value.
 void VecExp(int n, const float* src, float* dst);

@@ -16,7 +16,7 @@ struct VecKernels {
     void (*exp)(int n, const float* src, float* dst);
     void (*log)(int n, const float* src, float* dst);
     void (*correlate)(int n, const float* src, const float* taps, float* dst, int tapCount);
-    void (*lagProducts)(int n, const float* src, int maxLag, double* dst);
+    void (*lagProducts)(int n, const double* src, int maxLag, double* dst);
 };
 
 const VecKernels& VecKernelsSse2();

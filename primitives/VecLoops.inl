@@ -156,22 +156,21 @@ void Correlate(int n, const float* src, const float* taps, float* dst, int tapCo
         dst[i] = CorrelateOne(src + i, taps, tapCount);
 }
 
-// Sums of products in double over eight logical lanes on every level: lane l adds
-// the products of elements 8j + l, and the lanes are summed in one fixed order, so every
-// level adds the same exact products in the same order and gets the same bits. A level
-// holds the eight lanes in as many vectors of doubles as it needs.
+// Sums of products over eight logical lanes on every level: lane l adds the products of
+// elements 8j + l, and the lanes are summed in one fixed order, so every level adds the
+// same products in the same order and gets the same bits. A level holds the eight lanes
+// in as many vectors of doubles as it needs.
 constexpr int kLagLanes = 8;
 constexpr int kDoubleLanes = kLanes / 2;
 constexpr int kParts = kLagLanes / kDoubleLanes;
 typedef double DoubleLanes __attribute__((vector_size(kDoubleLanes * sizeof(double))));
-typedef float HalfLanes __attribute__((vector_size(kDoubleLanes * sizeof(float))));
 // Lags handled together: they share each load of src[i] and keep as many sums going.
 constexpr int kLagGroup = 4;
 
-DoubleLanes LoadDoubles(const float* p) {
-    HalfLanes v;
+DoubleLanes LoadDoubles(const double* p) {
+    DoubleLanes v;
     __builtin_memcpy(&v, p, sizeof v);
-    return __builtin_convertvector(v, DoubleLanes);
+    return v;
 }
 
 // The eight lanes of a sum, in their fixed order.
@@ -183,7 +182,7 @@ double LaneSum(const DoubleLanes (&parts)[kParts]) {
 
 // Lags first ... first + lags - 1: whole rows of eight where every lag of the group has
 // its partner sample, then each lag's rest in rows padded with zeros.
-template <int lags> void LagGroup(int n, const float* src, int first, double* dst) {
+template <int lags> void LagGroup(int n, const double* src, int first, double* dst) {
     DoubleLanes sums[lags][kParts] = {};
     const int common = n - (first + lags - 1);
     int i = 0;
@@ -198,9 +197,9 @@ template <int lags> void LagGroup(int n, const float* src, int first, double* ds
         const int end = n - (first + l);
         for (int j = i; j < end; j += kLagLanes) {
             const int count = end - j < kLagLanes ? end - j : kLagLanes;
-            float x[kLagLanes] = {}, y[kLagLanes] = {};
-            __builtin_memcpy(x, src + j, static_cast<unsigned>(count) * sizeof(float));
-            __builtin_memcpy(y, src + j + first + l, static_cast<unsigned>(count) * sizeof(float));
+            double x[kLagLanes] = {}, y[kLagLanes] = {};
+            __builtin_memcpy(x, src + j, static_cast<unsigned>(count) * sizeof(double));
+            __builtin_memcpy(y, src + j + first + l, static_cast<unsigned>(count) * sizeof(double));
             for (int p = 0; p < kParts; ++p)
                 sums[l][p] += LoadDoubles(x + p * kDoubleLanes) * LoadDoubles(y + p * kDoubleLanes);
         }
@@ -208,7 +207,7 @@ template <int lags> void LagGroup(int n, const float* src, int first, double* ds
     }
 }
 
-void LagProducts(int n, const float* src, int maxLag, double* dst) {
+void LagProducts(int n, const double* src, int maxLag, double* dst) {
     int first = 0;
     for (; first + kLagGroup <= maxLag + 1; first += kLagGroup)
         LagGroup<kLagGroup>(n, src, first, dst);
