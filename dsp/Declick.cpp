@@ -54,8 +54,8 @@ void Declick::RepairChannel(int channel, float* output) {
     float* x = repair.ChannelWithCarry(channel);
     const int history = repair.History();
     ComputeDetectionStatistic(x);
-    SmoothRatio();
     const int firstPosition = history + repair.CarryCount(channel);
+    SmoothRatio(firstPosition);
     FindClicks(firstPosition, DbToAmplitude(detectionLevel));
     RefineEdges(firstPosition);
     repair.stretchesInBlock = static_cast<int>(
@@ -112,12 +112,12 @@ void Declick::PredictionErrors(const float* x, int begin, int end, int modelOrde
 }
 
 // Ratio of each position's error to an exponentially smoothed error, smoothed from the
-// end of the queue backwards.
-void Declick::SmoothRatio() {
+// end of the queue backwards; the click search reads it from firstPosition on only.
+void Declick::SmoothRatio(int firstPosition) {
     const float alpha = 0.22f / samplesPerUnit;
     const int last = queueLength - detectionOrder - 1;
     float smoothed = envelope[last - analysisLength / 2];
-    for (int n = last; n >= detectionOrder; --n) {
+    for (int n = last; n >= std::max(firstPosition, detectionOrder); --n) {
         smoothed = (1.0f - alpha) * smoothed + alpha * envelope[n];
         ratio[n] = smoothed <= 0.0f ? 10.0f : 0.05f * envelope[n] / smoothed;
     }

@@ -48,7 +48,7 @@ private:
     void ComputeDetectionStatistic(const float* x);
     int NextAnalysisPosition(int position) const;
     void PredictionErrors(const float* x, int begin, int end, int modelOrder);
-    void SmoothRatio();
+    void SmoothRatio(int firstPosition);
 
     void FindClicks(int firstPosition, float threshold);
     bool QuietFrom(int position, float threshold, float span) const;

@@ -78,7 +78,7 @@ void Denoise::AllocateQueues() {
         for (std::vector<float>& curve : *curves)
             curve.resize(K);
     }
-    energyPrefix.assign(K + 1, 0.0);
+    energyPrefix.assign(std::size_t(framesPerBlock) * (K + 1), 0.0);
     // The time-frequency smoothing doubles its width at the bin of each breakpoint.
     smoothingBandStart.assign(1, 0);
     for (int k = 0; k < K; ++k) {
@@ -217,12 +217,13 @@ void Denoise::SmoothTimeFrequency(int channel) {
     const float* raw = rawGain.buffers[channel];
     float* squares = scratch.data();
     VecMul((framesPerBlock + 2) * K, raw, raw, squares);
+    ComputeEnergyPrefixes(squares);
     float* levelsDb = levels.data();
     const float* floorDb = floorCurveDb[channel].data();
     for (int t = 0; t < framesPerBlock; ++t) {
         const float* gain = raw + (t + 1) * K;
         float* out = smoothedGainDb.buffers[channel] + (t + 1) * K;
-        ComputeSmoothingRatios(gain, squares + t * K, out);
+        ComputeSmoothingRatios(gain, energyPrefix.data() + t * (K + 1), out);
         AmplitudesToDb(K, gain, levelsDb);
         // Divisions run for every bin and selects pick the results, so that the loop
         // vectorises; a quotient that is not picked may be infinite or NaN.
@@ -238,28 +239,56 @@ void Denoise::SmoothTimeFrequency(int channel) {
     }
 }
 
-// ratio[k] = q * gain[k] / rms of the neighbourhood: 3 frames (rows of squares) by W bins
-// around k, divided by 2W. W and q step at the breakpoints.
-void Denoise::ComputeSmoothingRatios(const float* gain, const float* squares, float* ratio) {
+// Per frame t of the block, the running sum over the bins of the energy of frames
+// t ... t + 2 (rows of squares), K + 1 values from 0. The sums of a few frames run side by
+// side: each is a chain of dependent additions, which alone would leave the processor
+// waiting.
+void Denoise::ComputeEnergyPrefixes(const float* squares) {
+    int t = 0;
+    for (; t + 4 <= framesPerBlock; t += 4)
+        EnergyPrefixes<4>(squares, t);
+    for (; t < framesPerBlock; ++t)
+        EnergyPrefixes<1>(squares, t);
+}
+
+template <int frames> void Denoise::EnergyPrefixes(const float* squares, int first) {
     const int K = binCount;
-    const float* rows[3] = {squares, squares + K, squares + 2 * K};
-    double running = 0.0;
+    double running[frames] = {};
+    double* prefix = energyPrefix.data() + first * (K + 1);
     for (int j = 0; j < K; ++j) {
-        running += double(rows[0][j]) + rows[1][j] + rows[2][j];
-        energyPrefix[j + 1] = running;
+        for (int u = 0; u < frames; ++u) {
+            const float* rows = squares + (first + u) * K + j;
+            running[u] += double(rows[0]) + rows[K] + rows[2 * K];
+            prefix[u * (K + 1) + j + 1] = running[u];
+        }
     }
+}
+
+// ratio[k] = q * gain[k] / rms of the neighbourhood: 3 frames by W bins around k (from the
+// frame's energy prefix), divided by 2W. W and q step at the breakpoints.
+void Denoise::ComputeSmoothingRatios(const float* gain, const double* prefix, float* ratio) {
+    const int K = binCount;
     for (std::size_t band = 0; band + 1 < smoothingBandStart.size(); ++band) {
         const int width = smoothingStartWidth << band;
         const int half = width / 2;
         const float q = -smoothingRatioStep * float(band);
         const float perEnergy = 1.0f / (2.0f * float(width));
-        for (int k = smoothingBandStart[band]; k < smoothingBandStart[band + 1]; ++k) {
-            const double energy =
-                energyPrefix[std::min(K, k + half + 1)] - energyPrefix[std::max(0, k - half)];
+        const int start = smoothingBandStart[band], end = smoothingBandStart[band + 1];
+        // Bins whose neighbourhood lies inside the spectrum form a run without clamps,
+        // which vectorises; the few at the edges clamp it.
+        const int inner = std::clamp(half, start, end);
+        const int innerEnd = std::clamp(K - half - 1, inner, end);
+        const auto ratioAt = [&](int k, double energy) {
             const float rms = std::sqrt(float(energy) * perEnergy);
             const float scaled = gain[k] / rms * q;
             ratio[k] = rms > 0.0f ? scaled : 10.0f;
-        }
+        };
+        for (int k = start; k < inner; ++k)
+            ratioAt(k, prefix[std::min(K, k + half + 1)] - prefix[std::max(0, k - half)]);
+        for (int k = inner; k < innerEnd; ++k)
+            ratioAt(k, prefix[k + half + 1] - prefix[k - half]);
+        for (int k = innerEnd; k < end; ++k)
+            ratioAt(k, prefix[std::min(K, k + half + 1)] - prefix[std::max(0, k - half)]);
     }
 }
 

@@ -111,7 +111,9 @@ private:
 
     void ComputeRawGain(int channel);
     void SmoothTimeFrequency(int channel);
-    void ComputeSmoothingRatios(const float* gain, const float* squares, float* ratio);
+    void ComputeEnergyPrefixes(const float* squares);
+    template <int frames> void EnergyPrefixes(const float* squares, int first);
+    void ComputeSmoothingRatios(const float* gain, const double* prefix, float* ratio);
     void SmoothSoftMaximum(int channel);
     void SmoothFrameSoftMaximum(float* frameDb, const float* frameExp, float widthScale,
                                 int maxHalf);
@@ -148,7 +150,8 @@ private:
     std::vector<std::vector<float>> floorGain;
     // First bin of each width of the time-frequency smoothing, then K.
     std::vector<int> smoothingBandStart;
-    // Running sum over the bins of the 3-frame energy, K + 1 values from 0.
+    // Per frame of the block, the running sum over the bins of the 3-frame energy, K + 1
+    // values from 0.
     std::vector<double> energyPrefix;
     // Per bin, 0 ... 5 by frequency: how widely the soft maximum may smooth.
     std::vector<int> bandFactor;
