@@ -121,7 +121,8 @@ void VecZero(int n, float* dst) {
 }
 
 const VecKernels& VecKernelsFor(SimdLevel level) {
-    static const PerSimdLevel<const VecKernels& (*)()> tables{VecKernelsSse2, VecKernelsAvx2};
+    static const PerSimdLevel<const VecKernels& (*)()> tables{VecKernelsSse2, VecKernelsAvx2,
+                                                                  VecKernelsAvx512};
     return tables.For(level)();
 }
 
