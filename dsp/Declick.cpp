@@ -29,6 +29,7 @@ void Declick::Setup(int channels, int rate, int maxFrames) {
     repair.Setup(channels, rate, maxFrames, order, analysisLength, maxClickLength);
     for (Detection& d : detection)
         d.autocorrelation.assign(repair.autocorrelation.size(), 0.0f);
+    predictionTaps.assign(order + 1, 0.0f);
     Reset();
 }
 
@@ -116,14 +117,15 @@ void Declick::PredictionErrors(const float* x, int begin, int end, int modelOrde
     float* forward = d.forwardError.data();
     float* backward = d.backwardError.data();
     const float* a = repair.coefficients.data();
-    VecCopy(end - begin, x + begin, forward + begin);
-    VecCopy(end - begin, x + begin, backward + begin);
-    // Adding -aj x is subtracting aj x, to the last bit, at the widest vector width.
+    // The error filter 1, -a1, ..., -ap run forwards and backwards: each sum adds x[n] and
+    // then -aj times the j-th neighbour, as a copy and one scaled addition per tap would.
+    float* taps = predictionTaps.data();
+    taps[0] = 1.0f;
+    for (int j = 1; j <= modelOrder; ++j)
+        taps[j] = -a[j];
     const int count = end - begin;
-    for (int j = 1; j <= modelOrder; ++j) {
-        VecAddScaled(count, x + begin - j, forward + begin, -a[j]);
-        VecAddScaled(count, x + begin + j, backward + begin, -a[j]);
-    }
+    VecConvolve(count, x + begin, taps, forward + begin, modelOrder + 1);
+    VecCorrelate(count, x + begin, taps, backward + begin, modelOrder + 1);
     for (int n = begin; n < end; ++n)
         d.envelope[n] = std::fabs(0.5f * (forward[n] + backward[n]));
 }
@@ -165,23 +167,44 @@ template <int count> void Declick::SmoothRatios(int firstChannel) {
 // below it that is followed by a third of a time unit without exceeding it. A click
 // that reaches maxClickLength can no longer close and ends the scan unrepaired.
 void Declick::FindClicks(int firstPosition, float threshold) {
-    const float scanEnd = static_cast<float>(queueLength - 3 - order) - samplesPerUnit / 4.0f;
+    // Positions below the first whole number at or past this end are scanned.
+    const int scanEnd = static_cast<int>(
+        std::ceil(static_cast<float>(queueLength - 3 - order) - samplesPerUnit / 4.0f));
     const float quietSpan = samplesPerUnit / 3.0f;
+    const float* ratio = current->ratio.data();
     repair.stretchCount = 0;
     int open = -1;
     for (int n = firstPosition; n < scanEnd; ++n) {
         if (open < 0) {
-            if (current->ratio[n] >= threshold) open = n;
+            n = FirstReaching(ratio, n, scanEnd, threshold);
+            if (n < scanEnd) open = n;
             continue;
         }
         if (n - open >= maxClickLength) break;
-        if (current->ratio[n] < threshold && QuietFrom(n, threshold, quietSpan)) {
+        if (ratio[n] < threshold && QuietFrom(n, threshold, quietSpan)) {
             repair.starts[repair.stretchCount] = open;
             repair.ends[repair.stretchCount] = n;
             ++repair.stretchCount;
             open = -1;
         }
     }
+}
+
+// The first position in [from, to) whose ratio reaches the threshold, or `to`. Most of
+// the signal holds no click: whole rows of eight are checked at once, without a branch
+// per position.
+int Declick::FirstReaching(const float* ratio, int from, int to, float threshold) {
+    constexpr int row = 8;
+    int n = from;
+    for (; n + row <= to; n += row) {
+        bool reached = false;
+        for (int k = 0; k < row; ++k)
+            reached = reached | (ratio[n + k] >= threshold);
+        if (reached) break;
+    }
+    while (n < to && !(ratio[n] >= threshold))
+        ++n;
+    return n;
 }
 
 bool Declick::QuietFrom(int position, float threshold, float span) const {

@@ -60,6 +60,7 @@ private:
     template <int count> void SmoothRatios(int firstChannel);
 
     void FindClicks(int firstPosition, float threshold);
+    static int FirstReaching(const float* ratio, int from, int to, float threshold);
     bool QuietFrom(int position, float threshold, float span) const;
     void RefineEdges(int firstPosition);
     int RefinedStart(int click) const;
@@ -71,6 +72,8 @@ private:
     bool StartsTheStream(int click) const;
 
     DSP::Restoration::RepairQueue repair;
+    // The detector's error filter, up to `order` + 1 taps.
+    std::vector<float> predictionTaps;
     // The detection of the channel being repaired.
     const Detection* current = nullptr;
     // State of the block being processed.

@@ -147,6 +147,12 @@ void VecCorrelate(int n, const float* src, const float* taps, float* dst, int ta
     Kernels().correlate(n, src, taps, dst, tapCount);
 }
 
+void VecConvolve(int n, const float* src, const float* taps, float* dst, int tapCount) {
+    if (Empty(n, src, taps) || dst == nullptr) return;
+    if (tapCount <= 0) return VecZero(n, dst);
+    Kernels().convolve(n, src, taps, dst, tapCount);
+}
+
 void VecLagProducts(int n, const double* src, int maxLag, double* dst) {
     if (Empty(n, src, dst) || maxLag < 0 || maxLag >= n) return;
     Kernels().lagProducts(n, src, maxLag, dst);

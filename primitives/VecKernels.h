@@ -18,6 +18,7 @@ struct VecKernels {
     void (*exp)(int n, const float* src, float* dst);
     void (*log)(int n, const float* src, float* dst);
     void (*correlate)(int n, const float* src, const float* taps, float* dst, int tapCount);
+    void (*convolve)(int n, const float* src, const float* taps, float* dst, int tapCount);
     void (*lagProducts)(int n, const double* src, int maxLag, double* dst);
 };
 

@@ -219,6 +219,34 @@ void LagProducts(int n, const double* src, int maxLag, double* dst) {
     }
 }
 
-constexpr VecKernels kKernels{Add, AddProduct, AddScaled, Mul, Exp, Log, Correlate, LagProducts};
+// dst[i] = sum of taps[t] * src[i - t], in the same way as Correlate but with src read
+// backwards from each output's position.
+void Convolve(int n, const float* src, const float* taps, float* dst, int tapCount) {
+    int i = 0;
+    for (; i + 4 * kLanes <= n; i += 4 * kLanes) {
+        Lanes sum[4] = {};
+        for (int t = 0; t < tapCount; ++t) {
+            const Lanes tap = Splat(taps[t]);
+            for (int v = 0; v < 4; ++v)
+                sum[v] = sum[v] + tap * Load(src + i + v * kLanes - t);
+        }
+        for (int v = 0; v < 4; ++v)
+            Store(dst + i + v * kLanes, sum[v]);
+    }
+    for (; i + kLanes <= n; i += kLanes) {
+        Lanes sum = {};
+        for (int t = 0; t < tapCount; ++t)
+            sum = sum + Splat(taps[t]) * Load(src + i - t);
+        Store(dst + i, sum);
+    }
+    for (; i < n; ++i) {
+        float sum = 0.0f;
+        for (int t = 0; t < tapCount; ++t)
+            sum = sum + taps[t] * src[i - t];
+        dst[i] = sum;
+    }
+}
+
+constexpr VecKernels kKernels{Add, AddProduct, AddScaled, Mul, Exp, Log, Correlate, Convolve, LagProducts};
 
 } // namespace

@@ -148,19 +148,24 @@ TEST(SimdLevels, ArithmeticKernelsMatchTheDoubleResultOnEveryLevel) {
     }
 }
 
-// The correlation is the zeroed sum of one scaled addition per tap, to the last bit, on
-// every level, for lengths on both sides of the four-vector blocks and the tail.
-TEST(SimdLevels, CorrelationEqualsOneScaledAdditionPerTapOnEveryLevel) {
+// The correlation and the convolution are the zeroed sums of one scaled addition per tap,
+// to the last bit, on every level, for lengths on both sides of the four-vector blocks and
+// the tail.
+TEST(SimdLevels, CorrelationAndConvolutionEqualOneScaledAdditionPerTapOnEveryLevel) {
     const auto taps = RandomFrame(9, 7, 0.0f, 1.0f);
     for (SimdLevel level : LevelsHere()) {
         const VecKernels& k = VecKernelsFor(level);
         for (int n : {1, 5, 16, 31, 64, 65, 70, 131}) {
             const auto src = RandomFrame(n + 8, n, 0.0f, 3.0f);
-            std::vector<float> got(n), want(n, 0.0f);
+            std::vector<float> got(n), want(n, 0.0f), convolved(n), wantConvolved(n, 0.0f);
             k.correlate(n, src.data(), taps.data(), got.data(), 9);
-            for (int t = 0; t < 9; ++t)
+            k.convolve(n, src.data() + 8, taps.data(), convolved.data(), 9);
+            for (int t = 0; t < 9; ++t) {
                 k.addScaled(n, src.data() + t, want.data(), taps[t]);
+                k.addScaled(n, src.data() + 8 - t, wantConvolved.data(), taps[t]);
+            }
             EXPECT_EQ(got, want) << SimdLevelName(level) << " n = " << n;
+            EXPECT_EQ(convolved, wantConvolved) << SimdLevelName(level) << " n = " << n;
         }
     }
 }
