@@ -165,7 +165,7 @@ constexpr int kDoubleLanes = kLanes / 2;
 constexpr int kParts = kLagLanes / kDoubleLanes;
 typedef double DoubleLanes __attribute__((vector_size(kDoubleLanes * sizeof(double))));
 // Lags handled together: they share each load of src[i] and keep as many sums going.
-constexpr int kLagGroup = 4;
+constexpr int kLagGroup = 8;
 
 DoubleLanes LoadDoubles(const double* p) {
     DoubleLanes v;
@@ -212,6 +212,10 @@ void LagProducts(int n, const double* src, int maxLag, double* dst) {
     for (; first + kLagGroup <= maxLag + 1; first += kLagGroup)
         LagGroup<kLagGroup>(n, src, first, dst);
     switch (maxLag + 1 - first) {
+    case 7: return LagGroup<7>(n, src, first, dst);
+    case 6: return LagGroup<6>(n, src, first, dst);
+    case 5: return LagGroup<5>(n, src, first, dst);
+    case 4: return LagGroup<4>(n, src, first, dst);
     case 3: return LagGroup<3>(n, src, first, dst);
     case 2: return LagGroup<2>(n, src, first, dst);
     case 1: return LagGroup<1>(n, src, first, dst);
