@@ -1,6 +1,8 @@
 #include "dsp/Denoise.h"
 
 #include "dsp/Decibels.h"
+#include "dsp/DenoiseKernels.h"
+#include "primitives/SimdDispatch.h"
 #include "primitives/Vec.h"
 
 #include <algorithm>
@@ -28,6 +30,12 @@ int LargestKernelHalf() {
 
 } // namespace
 
+const DenoiseKernels& DenoiseKernelsFor(SimdLevel level) {
+    static const PerSimdLevel<const DenoiseKernels& (*)()> tables{
+        DenoiseKernelsSse2, DenoiseKernelsAvx2, DenoiseKernelsAvx512};
+    return tables.For(level)();
+}
+
 Denoise::Denoise() {
     for (std::vector<float>& row : noiseProfile)
         row.assign(profileBins, defaultProfileDb);
@@ -49,6 +57,7 @@ const std::vector<float>& Denoise::ProfileRow(int channel) const {
 
 void Denoise::Setup(int channels, int rate, int maxFrames) {
     AudioProcessor::Setup(channels, rate, maxFrames);
+    loops = &DenoiseKernelsFor(ActiveSimdLevel());
     frameSize = FrameSizeForRate(rate);
     hop = frameSize / 4;
     binCount = frameSize / 2 + 1;
@@ -198,14 +207,7 @@ void Denoise::ComputeRawGain(int channel) {
     for (int f = 0; f < framesPerBlock; ++f) {
         const float* spectrum = spectra.buffers[channel] + (spectraTailFrames + f) * 2 * K;
         float* gain = rawGain.buffers[channel] + (rawGainTailFrames + f) * K;
-        for (int k = 0; k < K; ++k) {
-            const float re = spectrum[2 * k];
-            const float im = spectrum[2 * k + 1];
-            const float magnitude = std::sqrt(re * re + im * im);
-            const float ratio = noise[k] / std::max(magnitude, 1e-30f);
-            const float subtracted = std::max(1.0f - ratio * std::sqrt(ratio), floorG[k]);
-            gain[k] = magnitude > gate[k] ? subtracted : floorG[k];
-        }
+        loops->rawGain(K, spectrum, noise, gate, floorG, gain);
     }
 }
 
@@ -225,17 +227,7 @@ void Denoise::SmoothTimeFrequency(int channel) {
         float* out = smoothedGainDb.buffers[channel] + (t + 1) * K;
         ComputeSmoothingRatios(gain, energyPrefix.data() + t * (K + 1), out);
         AmplitudesToDb(K, gain, levelsDb);
-        // Divisions run for every bin and selects pick the results, so that the loop
-        // vectorises; a quotient that is not picked may be infinite or NaN.
-        for (int k = 0; k < K; ++k) {
-            const float gainDb = levelsDb[k];
-            const float ratio = out[k];
-            const float divided = ratio / (gainDb + 4.0f);
-            const float c = gainDb <= -3.0f ? ratio : divided;
-            const float lowest = -floorDb[k];
-            const float v = 0.667f * ((2.0f - c) * gainDb + (c - 0.5f) * lowest);
-            out[k] = v < lowest ? lowest : std::min(v, gainDb);
-        }
+        loops->smoothLevels(K, levelsDb, floorDb, out);
     }
 }
 
@@ -373,25 +365,20 @@ void Denoise::LimitAndRelease(int channel) {
         const float* x = smoothedGainDb.buffers[channel] + f * K;
         const float* previous = finalGainDb.buffers[channel] + f * K;
         float* y = finalGainDb.buffers[channel] + (f + 1) * K;
-        for (int k = 0; k < K; ++k) {
-            const float limited = std::min(0.0f, std::max(x[k], -R[k]));
-            y[k] = std::max(limited, previous[k] - step);
-        }
+        loops->limitAndRelease(K, x, R, previous, step, y);
     }
 }
 
 // 20 log10 of each amplitude, -400 dB below 1e-20, as AmplitudeToDb but a frame at once.
-void Denoise::AmplitudesToDb(int count, const float* amplitude, float* db) {
+void Denoise::AmplitudesToDb(int count, const float* amplitude, float* db) const {
     VecLog(count, amplitude, db);
-    for (int k = 0; k < count; ++k)
-        db[k] = amplitude[k] < 1e-20f ? -400.0f : db[k] * 8.685889f;
+    loops->lnToDb(count, amplitude, db);
 }
 
 // 10^(db / 20) of each level, as DbToAmplitude but a frame at once.
 void Denoise::DbToAmplitudes(int count, const float* db, float* amplitude) {
     float* exponents = levels.data();
-    for (int k = 0; k < count; ++k)
-        exponents[k] = db[k] * 0.115129255f;
+    loops->dbToExponent(count, db, exponents);
     VecExp(count, exponents, amplitude);
 }
 
@@ -402,9 +389,6 @@ void Denoise::ApplyGain(int channel) {
         const float* gainDb = finalGainDb.buffers[channel] + f * K;
         float* spectrum = spectra.buffers[channel] + f * 2 * K;
         DbToAmplitudes(K, gainDb, gain);
-        for (int k = 0; k < K; ++k) {
-            spectrum[2 * k] *= gain[k];
-            spectrum[2 * k + 1] *= gain[k];
-        }
+        loops->applyGain(K, gain, spectrum);
     }
 }

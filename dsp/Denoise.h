@@ -18,6 +18,8 @@
 #include <limits>
 #include <vector>
 
+struct DenoiseKernels;
+
 class Denoise : public DSP::AudioProcessor {
 public:
     // One profile row covers the bins of the largest frame size (8192).
@@ -119,7 +121,7 @@ private:
                                 int maxHalf);
     static void WeightedSums(const float* kernel, int half, const float* source, int start, int end,
                              float* sums);
-    static void AmplitudesToDb(int count, const float* amplitude, float* db);
+    void AmplitudesToDb(int count, const float* amplitude, float* db) const;
     void DbToAmplitudes(int count, const float* db, float* amplitude);
     void EnsureKernels(int maxHalf);
     void LimitAndRelease(int channel);
@@ -157,6 +159,9 @@ private:
     std::vector<int> bandFactor;
     // Normalised Gaussian smoothing kernels indexed by half width.
     std::vector<std::vector<float>> kernels;
+
+    // The per-bin loops for the instruction set chosen at Setup.
+    const DenoiseKernels* loops = nullptr;
 
     RealFFT trainingFft;
     std::vector<float> trainingWindow;
