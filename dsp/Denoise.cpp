@@ -88,6 +88,7 @@ void Denoise::AllocateQueues() {
             curve.resize(K);
     }
     energyPrefix.assign(std::size_t(framesPerBlock) * (K + 1), 0.0);
+    roughness.assign(framesPerBlock, 0.0f);
     // The time-frequency smoothing doubles its width at the bin of each breakpoint.
     smoothingBandStart.assign(1, 0);
     for (int k = 0; k < K; ++k) {
@@ -292,16 +293,34 @@ void Denoise::SmoothSoftMaximum(int channel) {
     const int maxHalf = int(std::floor(15.0f * widthScale * softSmoothing + 0.5f));
     assert(maxHalf < int(kernels.size()));
     float* frames = smoothedGainDb.buffers[channel];
+    int first = 0;
+    for (; first + 4 <= framesPerBlock; first += 4)
+        MeasureRoughness<4>(frames, first);
+    for (; first < framesPerBlock; ++first)
+        MeasureRoughness<1>(frames, first);
     for (int f = 0; f < framesPerBlock; ++f) {
         float* x = frames + f * K;
-        float roughness = 0.0f;
-        for (int k = 1; k < K - 1; ++k)
-            roughness += std::fabs(x[k - 1] + x[k + 1] - 2.0f * x[k]);
-        const float roughnessFactor = std::atan(roughness / K - 3.0f) + 1.6f;
+        const float roughnessFactor = std::atan(roughness[f] / K - 3.0f) + 1.6f;
         float* frameExp = scratch.data();
         VecExp(K, x, frameExp);
         SmoothFrameSoftMaximum(x, frameExp, widthScale * roughnessFactor * softSmoothing, maxHalf);
     }
+}
+
+// The summed magnitude of each frame's second difference across the bins. The sums of a
+// few frames run side by side: each is a chain of dependent additions, which alone would
+// leave the processor waiting.
+template <int count> void Denoise::MeasureRoughness(const float* frames, int first) {
+    const int K = binCount;
+    float sums[count] = {};
+    for (int k = 1; k < K - 1; ++k) {
+        for (int u = 0; u < count; ++u) {
+            const float* x = frames + (first + u) * K;
+            sums[u] += std::fabs(x[k - 1] + x[k + 1] - 2.0f * x[k]);
+        }
+    }
+    for (int u = 0; u < count; ++u)
+        roughness[std::size_t(first + u)] = sums[u];
 }
 
 void Denoise::SmoothFrameSoftMaximum(float* x, const float* frameExp, float widthScale,

@@ -117,6 +117,7 @@ private:
     template <int frames> void EnergyPrefixes(const float* squares, int first);
     void ComputeSmoothingRatios(const float* gain, const double* prefix, float* ratio);
     void SmoothSoftMaximum(int channel);
+    template <int count> void MeasureRoughness(const float* frames, int first);
     void SmoothFrameSoftMaximum(float* frameDb, const float* frameExp, float widthScale,
                                 int maxHalf);
     static void WeightedSums(const float* kernel, int half, const float* source, int start, int end,
@@ -155,6 +156,8 @@ private:
     // Per frame of the block, the running sum over the bins of the 3-frame energy, K + 1
     // values from 0.
     std::vector<double> energyPrefix;
+    // Per frame of the block, the roughness that widens the soft maximum.
+    std::vector<float> roughness;
     // Per bin, 0 ... 5 by frequency: how widely the soft maximum may smooth.
     std::vector<int> bandFactor;
     // Normalised Gaussian smoothing kernels indexed by half width.
