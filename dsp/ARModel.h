@@ -7,9 +7,10 @@
 #include <cstdint>
 #include <vector>
 
-// Autocorrelation of a segment through a zero-padded real FFT of at least twice its
-// length, so that every lag below the segment length is free of wrap-around. The DC
-// term is removed: r[k] = Σ x[n]·x[n+k] − (Σ x[n])² / fftSize.
+// Autocorrelation of a segment with the DC term removed:
+// r[k] = Σ x[n]·x[n+k] − (Σ x[n])² / fftSize. A few lags are summed directly; many go
+// through a zero-padded real FFT of at least twice the segment's length, so that every
+// lag below that length is free of wrap-around.
 class Autocorrelator {
 public:
     // Prepares for segments of length samples; allocates everything Compute needs.
@@ -24,6 +25,12 @@ public:
     RealFFT fft;
     std::vector<float> timeBuffer;
     std::vector<float> spectrum;
+    // The segment in double and the direct sums of its first lags.
+    std::vector<double> segment;
+    std::vector<double> lagSums;
+
+private:
+    void ComputeDirectly(const float* samples, float* result, int maxLag, int count);
 };
 
 // Levinson-Durbin recursion in double precision: AR coefficients a[0 … order] from the

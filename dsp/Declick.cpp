@@ -21,11 +21,15 @@ void Declick::Setup(int channels, int rate, int maxFrames) {
     latency = lookAhead = analysisLength / 2 + maxClickLength;
 
     const int positions = maxFrames + maxClickLength + analysisLength;
-    envelope.assign(positions, 0.0f);
-    forwardError.assign(positions, 0.0f);
-    backwardError.assign(positions, 0.0f);
-    ratio.assign(positions, 0.0f);
+    detection.resize(channels);
+    for (Detection& d : detection) {
+        for (std::vector<float>* values : {&d.envelope, &d.forwardError, &d.backwardError, &d.ratio})
+            values->assign(positions, 0.0f);
+    }
     repair.Setup(channels, rate, maxFrames, order, analysisLength, maxClickLength);
+    for (Detection& d : detection)
+        d.autocorrelation.assign(repair.autocorrelation.size(), 0.0f);
+    predictionTaps.assign(order + 1, 0.0f);
     Reset();
 }
 
@@ -45,17 +49,30 @@ void Declick::Process(float* const* input, int frames, float* const* output) {
     samplesPerUnit = static_cast<float>(sampleRate) * timeUnitMs * 0.001f;
     repair.hop = AnalysisHop(quality, analysisLength);
     detectionOrder = std::min(RoundDownToEven(static_cast<int>(15.0f * quality + 5.0f)), order);
+    for (int c = 0; c < channelCount; ++c) {
+        ComputeDetectionStatistic(repair.ChannelWithCarry(c), detection[c]);
+        VecCopy(int(repair.autocorrelation.size()), repair.autocorrelation.data(),
+                detection[c].autocorrelation.data());
+    }
+    SmoothRatios();
     for (int c = 0; c < channelCount; ++c)
         RepairChannel(c, output[c] + silent);
     repair.Advance();
 }
 
+// The first position the click search looks at: the block, after the samples carried
+// from the previous one.
+int Declick::FirstPosition(int channel) const {
+    return repair.History() + repair.CarryCount(channel);
+}
+
 void Declick::RepairChannel(int channel, float* output) {
     float* x = repair.ChannelWithCarry(channel);
+    current = &detection[channel];
+    VecCopy(int(current->autocorrelation.size()), current->autocorrelation.data(),
+            repair.autocorrelation.data());
     const int history = repair.History();
-    ComputeDetectionStatistic(x);
-    SmoothRatio();
-    const int firstPosition = history + repair.CarryCount(channel);
+    const int firstPosition = FirstPosition(channel);
     FindClicks(firstPosition, DbToAmplitude(detectionLevel));
     RefineEdges(firstPosition);
     repair.stretchesInBlock = static_cast<int>(
@@ -70,7 +87,7 @@ void Declick::RepairChannel(int channel, float* output) {
 // magnitude, at every position with a full model context on both sides. The model only
 // changes when the analysis segment moves, so the positions are processed in stretches
 // that share one model.
-void Declick::ComputeDetectionStatistic(const float* x) {
+void Declick::ComputeDetectionStatistic(const float* x, Detection& detected) {
     const int d = detectionOrder;
     const int end = queueLength - d;
     const int fallbackOrder = std::min(4, d);
@@ -81,7 +98,7 @@ void Declick::ComputeDetectionStatistic(const float* x) {
             modelOrder = FitModel(d, fallbackOrder, repair.autocorrelation.data(),
                                   repair.coefficients.data(), repair.modelWork);
         const int next = std::min(end, NextAnalysisPosition(n));
-        PredictionErrors(x, n, next, modelOrder);
+        PredictionErrors(x, n, next, modelOrder, detected);
         n = next;
     }
 }
@@ -95,31 +112,54 @@ int Declick::NextAnalysisPosition(int position) const {
     return std::max(position + 1, segment > 0 ? segment + analysisLength / 2 : 0);
 }
 
-void Declick::PredictionErrors(const float* x, int begin, int end, int modelOrder) {
-    float* forward = forwardError.data();
-    float* backward = backwardError.data();
+void Declick::PredictionErrors(const float* x, int begin, int end, int modelOrder,
+                               Detection& d) {
+    float* forward = d.forwardError.data();
+    float* backward = d.backwardError.data();
     const float* a = repair.coefficients.data();
-    VecCopy(end - begin, x + begin, forward + begin);
-    VecCopy(end - begin, x + begin, backward + begin);
-    // Adding -aj x is subtracting aj x, to the last bit, at the widest vector width.
+    // The error filter 1, -a1, ..., -ap run forwards and backwards: each sum adds x[n] and
+    // then -aj times the j-th neighbour, as a copy and one scaled addition per tap would.
+    float* taps = predictionTaps.data();
+    taps[0] = 1.0f;
+    for (int j = 1; j <= modelOrder; ++j)
+        taps[j] = -a[j];
     const int count = end - begin;
-    for (int j = 1; j <= modelOrder; ++j) {
-        VecAddScaled(count, x + begin - j, forward + begin, -a[j]);
-        VecAddScaled(count, x + begin + j, backward + begin, -a[j]);
-    }
+    VecConvolve(count, x + begin, taps, forward + begin, modelOrder + 1);
+    VecCorrelate(count, x + begin, taps, backward + begin, modelOrder + 1);
     for (int n = begin; n < end; ++n)
-        envelope[n] = std::fabs(0.5f * (forward[n] + backward[n]));
+        d.envelope[n] = std::fabs(0.5f * (forward[n] + backward[n]));
 }
 
 // Ratio of each position's error to an exponentially smoothed error, smoothed from the
-// end of the queue backwards.
-void Declick::SmoothRatio() {
+// end of the queue backwards; the click search reads it from its first position on only.
+// Each step waits for the one before, so two channels share the loop and overlap.
+void Declick::SmoothRatios() {
+    int c = 0;
+    for (; c + 2 <= channelCount; c += 2)
+        SmoothRatios<2>(c);
+    if (c < channelCount) SmoothRatios<1>(c);
+}
+
+template <int count> void Declick::SmoothRatios(int firstChannel) {
     const float alpha = 0.22f / samplesPerUnit;
     const int last = queueLength - detectionOrder - 1;
-    float smoothed = envelope[last - analysisLength / 2];
-    for (int n = last; n >= detectionOrder; --n) {
-        smoothed = (1.0f - alpha) * smoothed + alpha * envelope[n];
-        ratio[n] = smoothed <= 0.0f ? 10.0f : 0.05f * envelope[n] / smoothed;
+    int lowest = last + 1;
+    const float* envelopes[count];
+    float* ratios[count];
+    float smoothed[count];
+    for (int i = 0; i < count; ++i) {
+        Detection& d = detection[std::size_t(firstChannel + i)];
+        envelopes[i] = d.envelope.data();
+        ratios[i] = d.ratio.data();
+        smoothed[i] = envelopes[i][last - analysisLength / 2];
+        lowest = std::min(lowest, std::max(FirstPosition(firstChannel + i), detectionOrder));
+    }
+    for (int n = last; n >= lowest; --n) {
+        for (int i = 0; i < count; ++i) {
+            const float e = envelopes[i][n];
+            smoothed[i] = (1.0f - alpha) * smoothed[i] + alpha * e;
+            ratios[i][n] = smoothed[i] <= 0.0f ? 10.0f : 0.05f * e / smoothed[i];
+        }
     }
 }
 
@@ -127,13 +167,17 @@ void Declick::SmoothRatio() {
 // below it that is followed by a third of a time unit without exceeding it. A click
 // that reaches maxClickLength can no longer close and ends the scan unrepaired.
 void Declick::FindClicks(int firstPosition, float threshold) {
-    const float scanEnd = static_cast<float>(queueLength - 3 - order) - samplesPerUnit / 4.0f;
+    // Positions below the first whole number at or past this end are scanned.
+    const int scanEnd = static_cast<int>(
+        std::ceil(static_cast<float>(queueLength - 3 - order) - samplesPerUnit / 4.0f));
     const float quietSpan = samplesPerUnit / 3.0f;
+    const float* ratio = current->ratio.data();
     repair.stretchCount = 0;
     int open = -1;
     for (int n = firstPosition; n < scanEnd; ++n) {
         if (open < 0) {
-            if (ratio[n] >= threshold) open = n;
+            n = FirstReaching(ratio, n, scanEnd, threshold);
+            if (n < scanEnd) open = n;
             continue;
         }
         if (n - open >= maxClickLength) break;
@@ -146,10 +190,27 @@ void Declick::FindClicks(int firstPosition, float threshold) {
     }
 }
 
+// The first position in [from, to) whose ratio reaches the threshold, or `to`. Most of
+// the signal holds no click: whole rows of eight are checked at once, without a branch
+// per position.
+int Declick::FirstReaching(const float* ratio, int from, int to, float threshold) {
+    constexpr int row = 8;
+    int n = from;
+    for (; n + row <= to; n += row) {
+        bool reached = false;
+        for (int k = 0; k < row; ++k)
+            reached = reached | (ratio[n + k] >= threshold);
+        if (reached) break;
+    }
+    while (n < to && !(ratio[n] >= threshold))
+        ++n;
+    return n;
+}
+
 bool Declick::QuietFrom(int position, float threshold, float span) const {
     const int last = queueLength - detectionOrder - 1;
     for (int k = 0; k < span && position + k <= last; ++k) {
-        if (ratio[position + k] > threshold) return false;
+        if (current->ratio[position + k] > threshold) return false;
     }
     return true;
 }
@@ -182,12 +243,12 @@ int Declick::RefinedStart(int click) const {
     if (click > 0 && repair.ends[click - 1] > start - 3 * w / 2)
         w = 2 * (start - repair.ends[click - 1]) / 3;
     w = std::max(w, 2);
-    const float level = 0.1f * MeanAbsError(forwardError, start, inside) +
-                        0.9f * MeanAbsError(forwardError, start - 3 * w / 2, w);
+    const float level = 0.1f * MeanAbsError(current->forwardError, start, inside) +
+                        0.9f * MeanAbsError(current->forwardError, start - 3 * w / 2, w);
     const int bound = std::min(w, (inside + w) / 2);
     const int from = start - w / 2;
     int k = 0;
-    while (k < bound && ErrorAt(forwardError, from + k) < level)
+    while (k < bound && ErrorAt(current->forwardError, from + k) < level)
         ++k;
     return from + k;
 }
@@ -202,12 +263,12 @@ int Declick::RefinedEnd(int click, int newStart) const {
     if (click + 1 < repair.stretchCount && repair.starts[click + 1] < end + 3 * w / 2)
         w = 2 * (repair.starts[click + 1] - end) / 3;
     w = std::max(w, 2);
-    const float level = 0.1f * MeanAbsError(backwardError, oldStart, inside) +
-                        0.9f * MeanAbsError(backwardError, end + 3 * w / 2 - w, w);
+    const float level = 0.1f * MeanAbsError(current->backwardError, oldStart, inside) +
+                        0.9f * MeanAbsError(current->backwardError, end + 3 * w / 2 - w, w);
     const int bound = std::min(w, (w + inside) / 2);
     const int from = end + w / 2;
     int k = 0;
-    while (k < bound && ErrorAt(backwardError, from - k) < level)
+    while (k < bound && ErrorAt(current->backwardError, from - k) < level)
         ++k;
     return from - k + 1;
 }

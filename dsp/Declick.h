@@ -35,22 +35,32 @@ public:
     int framesProcessed = 0;
     int order = 0;
     int analysisLength = 0;
-    // Per queue position of the current channel.
-    std::vector<float> envelope;
-    std::vector<float> forwardError;
-    std::vector<float> backwardError;
-    std::vector<float> ratio;
+    // Per queue position: the detector's prediction errors, their mean magnitude and its
+    // ratio to the smoothed magnitude; and the autocorrelation it measured last, which a
+    // repair that cannot measure its own segment falls back on.
+    struct Detection {
+        std::vector<float> envelope;
+        std::vector<float> forwardError;
+        std::vector<float> backwardError;
+        std::vector<float> ratio;
+        std::vector<float> autocorrelation;
+    };
+    // Per channel.
+    std::vector<Detection> detection;
     int maxClickLength = 0;
 
 private:
     void RepairChannel(int channel, float* output);
+    int FirstPosition(int channel) const;
 
-    void ComputeDetectionStatistic(const float* x);
+    void ComputeDetectionStatistic(const float* x, Detection& detected);
     int NextAnalysisPosition(int position) const;
-    void PredictionErrors(const float* x, int begin, int end, int modelOrder);
-    void SmoothRatio();
+    void PredictionErrors(const float* x, int begin, int end, int modelOrder, Detection& d);
+    void SmoothRatios();
+    template <int count> void SmoothRatios(int firstChannel);
 
     void FindClicks(int firstPosition, float threshold);
+    static int FirstReaching(const float* ratio, int from, int to, float threshold);
     bool QuietFrom(int position, float threshold, float span) const;
     void RefineEdges(int firstPosition);
     int RefinedStart(int click) const;
@@ -62,6 +72,10 @@ private:
     bool StartsTheStream(int click) const;
 
     DSP::Restoration::RepairQueue repair;
+    // The detector's error filter, up to `order` + 1 taps.
+    std::vector<float> predictionTaps;
+    // The detection of the channel being repaired.
+    const Detection* current = nullptr;
     // State of the block being processed.
     int queueLength = 0;
     int detectionOrder = 0;

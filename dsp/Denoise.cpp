@@ -1,6 +1,8 @@
 #include "dsp/Denoise.h"
 
 #include "dsp/Decibels.h"
+#include "dsp/DenoiseKernels.h"
+#include "primitives/SimdDispatch.h"
 #include "primitives/Vec.h"
 
 #include <algorithm>
@@ -28,6 +30,12 @@ int LargestKernelHalf() {
 
 } // namespace
 
+const DenoiseKernels& DenoiseKernelsFor(SimdLevel level) {
+    static const PerSimdLevel<const DenoiseKernels& (*)()> tables{
+        DenoiseKernelsSse2, DenoiseKernelsAvx2, DenoiseKernelsAvx512};
+    return tables.For(level)();
+}
+
 Denoise::Denoise() {
     for (std::vector<float>& row : noiseProfile)
         row.assign(profileBins, defaultProfileDb);
@@ -49,6 +57,7 @@ const std::vector<float>& Denoise::ProfileRow(int channel) const {
 
 void Denoise::Setup(int channels, int rate, int maxFrames) {
     AudioProcessor::Setup(channels, rate, maxFrames);
+    loops = &DenoiseKernelsFor(ActiveSimdLevel());
     frameSize = FrameSizeForRate(rate);
     hop = frameSize / 4;
     binCount = frameSize / 2 + 1;
@@ -78,7 +87,8 @@ void Denoise::AllocateQueues() {
         for (std::vector<float>& curve : *curves)
             curve.resize(K);
     }
-    energyPrefix.assign(K + 1, 0.0);
+    energyPrefix.assign(std::size_t(framesPerBlock) * (K + 1), 0.0);
+    roughness.assign(framesPerBlock, 0.0f);
     // The time-frequency smoothing doubles its width at the bin of each breakpoint.
     smoothingBandStart.assign(1, 0);
     for (int k = 0; k < K; ++k) {
@@ -198,14 +208,7 @@ void Denoise::ComputeRawGain(int channel) {
     for (int f = 0; f < framesPerBlock; ++f) {
         const float* spectrum = spectra.buffers[channel] + (spectraTailFrames + f) * 2 * K;
         float* gain = rawGain.buffers[channel] + (rawGainTailFrames + f) * K;
-        for (int k = 0; k < K; ++k) {
-            const float re = spectrum[2 * k];
-            const float im = spectrum[2 * k + 1];
-            const float magnitude = std::sqrt(re * re + im * im);
-            const float ratio = noise[k] / std::max(magnitude, 1e-30f);
-            const float subtracted = std::max(1.0f - ratio * std::sqrt(ratio), floorG[k]);
-            gain[k] = magnitude > gate[k] ? subtracted : floorG[k];
-        }
+        loops->rawGain(K, spectrum, noise, gate, floorG, gain);
     }
 }
 
@@ -217,49 +220,68 @@ void Denoise::SmoothTimeFrequency(int channel) {
     const float* raw = rawGain.buffers[channel];
     float* squares = scratch.data();
     VecMul((framesPerBlock + 2) * K, raw, raw, squares);
+    ComputeEnergyPrefixes(squares);
     float* levelsDb = levels.data();
     const float* floorDb = floorCurveDb[channel].data();
     for (int t = 0; t < framesPerBlock; ++t) {
         const float* gain = raw + (t + 1) * K;
         float* out = smoothedGainDb.buffers[channel] + (t + 1) * K;
-        ComputeSmoothingRatios(gain, squares + t * K, out);
+        ComputeSmoothingRatios(gain, energyPrefix.data() + t * (K + 1), out);
         AmplitudesToDb(K, gain, levelsDb);
-        // Divisions run for every bin and selects pick the results, so that the loop
-        // vectorises; a quotient that is not picked may be infinite or NaN.
-        for (int k = 0; k < K; ++k) {
-            const float gainDb = levelsDb[k];
-            const float ratio = out[k];
-            const float divided = ratio / (gainDb + 4.0f);
-            const float c = gainDb <= -3.0f ? ratio : divided;
-            const float lowest = -floorDb[k];
-            const float v = 0.667f * ((2.0f - c) * gainDb + (c - 0.5f) * lowest);
-            out[k] = v < lowest ? lowest : std::min(v, gainDb);
+        loops->smoothLevels(K, levelsDb, floorDb, out);
+    }
+}
+
+// Per frame t of the block, the running sum over the bins of the energy of frames
+// t ... t + 2 (rows of squares), K + 1 values from 0. The sums of a few frames run side by
+// side: each is a chain of dependent additions, which alone would leave the processor
+// waiting.
+void Denoise::ComputeEnergyPrefixes(const float* squares) {
+    int t = 0;
+    for (; t + 4 <= framesPerBlock; t += 4)
+        EnergyPrefixes<4>(squares, t);
+    for (; t < framesPerBlock; ++t)
+        EnergyPrefixes<1>(squares, t);
+}
+
+template <int frames> void Denoise::EnergyPrefixes(const float* squares, int first) {
+    const int K = binCount;
+    double running[frames] = {};
+    double* prefix = energyPrefix.data() + first * (K + 1);
+    for (int j = 0; j < K; ++j) {
+        for (int u = 0; u < frames; ++u) {
+            const float* rows = squares + (first + u) * K + j;
+            running[u] += double(rows[0]) + rows[K] + rows[2 * K];
+            prefix[u * (K + 1) + j + 1] = running[u];
         }
     }
 }
 
-// ratio[k] = q * gain[k] / rms of the neighbourhood: 3 frames (rows of squares) by W bins
-// around k, divided by 2W. W and q step at the breakpoints.
-void Denoise::ComputeSmoothingRatios(const float* gain, const float* squares, float* ratio) {
+// ratio[k] = q * gain[k] / rms of the neighbourhood: 3 frames by W bins around k (from the
+// frame's energy prefix), divided by 2W. W and q step at the breakpoints.
+void Denoise::ComputeSmoothingRatios(const float* gain, const double* prefix, float* ratio) {
     const int K = binCount;
-    const float* rows[3] = {squares, squares + K, squares + 2 * K};
-    double running = 0.0;
-    for (int j = 0; j < K; ++j) {
-        running += double(rows[0][j]) + rows[1][j] + rows[2][j];
-        energyPrefix[j + 1] = running;
-    }
     for (std::size_t band = 0; band + 1 < smoothingBandStart.size(); ++band) {
         const int width = smoothingStartWidth << band;
         const int half = width / 2;
         const float q = -smoothingRatioStep * float(band);
         const float perEnergy = 1.0f / (2.0f * float(width));
-        for (int k = smoothingBandStart[band]; k < smoothingBandStart[band + 1]; ++k) {
-            const double energy =
-                energyPrefix[std::min(K, k + half + 1)] - energyPrefix[std::max(0, k - half)];
+        const int start = smoothingBandStart[band], end = smoothingBandStart[band + 1];
+        // Bins whose neighbourhood lies inside the spectrum form a run without clamps,
+        // which vectorises; the few at the edges clamp it.
+        const int inner = std::clamp(half, start, end);
+        const int innerEnd = std::clamp(K - half - 1, inner, end);
+        const auto ratioAt = [&](int k, double energy) {
             const float rms = std::sqrt(float(energy) * perEnergy);
             const float scaled = gain[k] / rms * q;
             ratio[k] = rms > 0.0f ? scaled : 10.0f;
-        }
+        };
+        for (int k = start; k < inner; ++k)
+            ratioAt(k, prefix[std::min(K, k + half + 1)] - prefix[std::max(0, k - half)]);
+        for (int k = inner; k < innerEnd; ++k)
+            ratioAt(k, prefix[k + half + 1] - prefix[k - half]);
+        for (int k = innerEnd; k < end; ++k)
+            ratioAt(k, prefix[std::min(K, k + half + 1)] - prefix[std::max(0, k - half)]);
     }
 }
 
@@ -271,16 +293,34 @@ void Denoise::SmoothSoftMaximum(int channel) {
     const int maxHalf = int(std::floor(15.0f * widthScale * softSmoothing + 0.5f));
     assert(maxHalf < int(kernels.size()));
     float* frames = smoothedGainDb.buffers[channel];
+    int first = 0;
+    for (; first + 4 <= framesPerBlock; first += 4)
+        MeasureRoughness<4>(frames, first);
+    for (; first < framesPerBlock; ++first)
+        MeasureRoughness<1>(frames, first);
     for (int f = 0; f < framesPerBlock; ++f) {
         float* x = frames + f * K;
-        float roughness = 0.0f;
-        for (int k = 1; k < K - 1; ++k)
-            roughness += std::fabs(x[k - 1] + x[k + 1] - 2.0f * x[k]);
-        const float roughnessFactor = std::atan(roughness / K - 3.0f) + 1.6f;
+        const float roughnessFactor = std::atan(roughness[f] / K - 3.0f) + 1.6f;
         float* frameExp = scratch.data();
         VecExp(K, x, frameExp);
         SmoothFrameSoftMaximum(x, frameExp, widthScale * roughnessFactor * softSmoothing, maxHalf);
     }
+}
+
+// The summed magnitude of each frame's second difference across the bins. The sums of a
+// few frames run side by side: each is a chain of dependent additions, which alone would
+// leave the processor waiting.
+template <int count> void Denoise::MeasureRoughness(const float* frames, int first) {
+    const int K = binCount;
+    float sums[count] = {};
+    for (int k = 1; k < K - 1; ++k) {
+        for (int u = 0; u < count; ++u) {
+            const float* x = frames + (first + u) * K;
+            sums[u] += std::fabs(x[k - 1] + x[k + 1] - 2.0f * x[k]);
+        }
+    }
+    for (int u = 0; u < count; ++u)
+        roughness[std::size_t(first + u)] = sums[u];
 }
 
 void Denoise::SmoothFrameSoftMaximum(float* x, const float* frameExp, float widthScale,
@@ -344,25 +384,20 @@ void Denoise::LimitAndRelease(int channel) {
         const float* x = smoothedGainDb.buffers[channel] + f * K;
         const float* previous = finalGainDb.buffers[channel] + f * K;
         float* y = finalGainDb.buffers[channel] + (f + 1) * K;
-        for (int k = 0; k < K; ++k) {
-            const float limited = std::min(0.0f, std::max(x[k], -R[k]));
-            y[k] = std::max(limited, previous[k] - step);
-        }
+        loops->limitAndRelease(K, x, R, previous, step, y);
     }
 }
 
 // 20 log10 of each amplitude, -400 dB below 1e-20, as AmplitudeToDb but a frame at once.
-void Denoise::AmplitudesToDb(int count, const float* amplitude, float* db) {
+void Denoise::AmplitudesToDb(int count, const float* amplitude, float* db) const {
     VecLog(count, amplitude, db);
-    for (int k = 0; k < count; ++k)
-        db[k] = amplitude[k] < 1e-20f ? -400.0f : db[k] * 8.685889f;
+    loops->lnToDb(count, amplitude, db);
 }
 
 // 10^(db / 20) of each level, as DbToAmplitude but a frame at once.
 void Denoise::DbToAmplitudes(int count, const float* db, float* amplitude) {
     float* exponents = levels.data();
-    for (int k = 0; k < count; ++k)
-        exponents[k] = db[k] * 0.115129255f;
+    loops->dbToExponent(count, db, exponents);
     VecExp(count, exponents, amplitude);
 }
 
@@ -373,9 +408,6 @@ void Denoise::ApplyGain(int channel) {
         const float* gainDb = finalGainDb.buffers[channel] + f * K;
         float* spectrum = spectra.buffers[channel] + f * 2 * K;
         DbToAmplitudes(K, gainDb, gain);
-        for (int k = 0; k < K; ++k) {
-            spectrum[2 * k] *= gain[k];
-            spectrum[2 * k + 1] *= gain[k];
-        }
+        loops->applyGain(K, gain, spectrum);
     }
 }

@@ -18,6 +18,8 @@
 #include <limits>
 #include <vector>
 
+struct DenoiseKernels;
+
 class Denoise : public DSP::AudioProcessor {
 public:
     // One profile row covers the bins of the largest frame size (8192).
@@ -111,13 +113,16 @@ private:
 
     void ComputeRawGain(int channel);
     void SmoothTimeFrequency(int channel);
-    void ComputeSmoothingRatios(const float* gain, const float* squares, float* ratio);
+    void ComputeEnergyPrefixes(const float* squares);
+    template <int frames> void EnergyPrefixes(const float* squares, int first);
+    void ComputeSmoothingRatios(const float* gain, const double* prefix, float* ratio);
     void SmoothSoftMaximum(int channel);
+    template <int count> void MeasureRoughness(const float* frames, int first);
     void SmoothFrameSoftMaximum(float* frameDb, const float* frameExp, float widthScale,
                                 int maxHalf);
     static void WeightedSums(const float* kernel, int half, const float* source, int start, int end,
                              float* sums);
-    static void AmplitudesToDb(int count, const float* amplitude, float* db);
+    void AmplitudesToDb(int count, const float* amplitude, float* db) const;
     void DbToAmplitudes(int count, const float* db, float* amplitude);
     void EnsureKernels(int maxHalf);
     void LimitAndRelease(int channel);
@@ -148,12 +153,18 @@ private:
     std::vector<std::vector<float>> floorGain;
     // First bin of each width of the time-frequency smoothing, then K.
     std::vector<int> smoothingBandStart;
-    // Running sum over the bins of the 3-frame energy, K + 1 values from 0.
+    // Per frame of the block, the running sum over the bins of the 3-frame energy, K + 1
+    // values from 0.
     std::vector<double> energyPrefix;
+    // Per frame of the block, the roughness that widens the soft maximum.
+    std::vector<float> roughness;
     // Per bin, 0 ... 5 by frequency: how widely the soft maximum may smooth.
     std::vector<int> bandFactor;
     // Normalised Gaussian smoothing kernels indexed by half width.
     std::vector<std::vector<float>> kernels;
+
+    // The per-bin loops for the instruction set chosen at Setup.
+    const DenoiseKernels* loops = nullptr;
 
     RealFFT trainingFft;
     std::vector<float> trainingWindow;

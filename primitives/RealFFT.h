@@ -31,14 +31,15 @@ private:
     // Length M = N / 2 of the complex transform the real one is built on.
     int half = 0;
     int twiddledPasses = 0;
-    // Per radix-4 pass: the three twiddle rows of its butterflies, re and im apart.
-    std::vector<float> twiddles;
-    // cos and sin of 2 pi k / N for k < M, used to split and join the half-size spectrum.
-    std::vector<float> postCos;
-    std::vector<float> postSin;
-    // Two complex vectors of M points, re and im apart (four padded arrays), that the
-    // passes alternate between.
-    std::vector<float> workBuffer;
+    // Storage of the tables' arrays, each starting at a cache-line boundary within:
+    // per radix-4 pass the three twiddle rows of its butterflies, re and im apart; cos and
+    // sin of 2 pi k / N for k < M, used to split and join the half-size spectrum; and two
+    // complex vectors of M points, re and im apart (four padded arrays), that the passes
+    // alternate between.
+    std::vector<float> twiddleStorage;
+    std::vector<float> postCosStorage;
+    std::vector<float> postSinStorage;
+    std::vector<float> workStorage;
     RealFFTTables tables{};
     // The passes for the instruction set chosen at Init.
     const RealFFTKernels* kernels = nullptr;

@@ -121,7 +121,8 @@ void VecZero(int n, float* dst) {
 }
 
 const VecKernels& VecKernelsFor(SimdLevel level) {
-    static const PerSimdLevel<const VecKernels& (*)()> tables{VecKernelsSse2, VecKernelsAvx2};
+    static const PerSimdLevel<const VecKernels& (*)()> tables{VecKernelsSse2, VecKernelsAvx2,
+                                                                  VecKernelsAvx512};
     return tables.For(level)();
 }
 
@@ -144,6 +145,17 @@ void VecCorrelate(int n, const float* src, const float* taps, float* dst, int ta
     if (Empty(n, src, taps) || dst == nullptr) return;
     if (tapCount <= 0) return VecZero(n, dst);
     Kernels().correlate(n, src, taps, dst, tapCount);
+}
+
+void VecConvolve(int n, const float* src, const float* taps, float* dst, int tapCount) {
+    if (Empty(n, src, taps) || dst == nullptr) return;
+    if (tapCount <= 0) return VecZero(n, dst);
+    Kernels().convolve(n, src, taps, dst, tapCount);
+}
+
+void VecLagProducts(int n, const double* src, int maxLag, double* dst) {
+    if (Empty(n, src, dst) || maxLag < 0 || maxLag >= n) return;
+    Kernels().lagProducts(n, src, maxLag, dst);
 }
 
 void VecExp(int n, const float* src, float* dst) {

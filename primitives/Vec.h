@@ -4,9 +4,10 @@
 // less does nothing and leaves the destination untouched; so do null pointers.
 // Sources and destinations must not overlap, except for VecMove and the in-place
 // operands named srcDst.
-// VecAdd, VecAddProduct, VecAddScaled, VecMul, VecCorrelate, VecExp and VecLog run the widest
-// instruction set the processor offers (chosen once, at their first call; see
-// SimdDispatch.h), with the same roundings as the baseline (no fused multiply-adds).
+// VecAdd, VecAddProduct, VecAddScaled, VecMul, VecCorrelate, VecConvolve, VecLagProducts,
+// VecExp and VecLog run the widest instruction set the processor offers (chosen once, at their first
+// call; see SimdDispatch.h), with the same roundings as the baseline (no fused
+// multiply-adds).
 
 #include <cstdint>
 
@@ -34,6 +35,13 @@ void VecNormalize(int n, const float* src, float* dst, float offset, float divis
 // summed in that order from zero, each product rounded before it is added (so the same
 // as zeroing dst and calling VecAddScaled once per tap). src holds n + tapCount - 1 values.
 void VecCorrelate(int n, const float* src, const float* taps, float* dst, int tapCount);
+// dst[i] = taps[0] src[i] + taps[1] src[i - 1] + ... + taps[tapCount - 1] src[i - tapCount + 1],
+// summed as VecCorrelate sums; src holds tapCount - 1 values before its first.
+void VecConvolve(int n, const float* src, const float* taps, float* dst, int tapCount);
+// dst[k] = src[0] src[k] + src[1] src[k + 1] + ... + src[n - 1 - k] src[n - 1] for
+// k = 0 ... maxLag (maxLag < n). Every level adds the products in the same order, so
+// the result is the same to the last bit everywhere; products of floats are exact.
+void VecLagProducts(int n, const double* src, int maxLag, double* dst);
 // dst[i] = e^src[i] within 2e-7 relative error; src is clamped to [-87.3, 88.3],
 // so results stay normal, finite floats. NaN gives an unspecified value.
 void VecExp(int n, const float* src, float* dst);

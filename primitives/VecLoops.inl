@@ -156,6 +156,101 @@ void Correlate(int n, const float* src, const float* taps, float* dst, int tapCo
         dst[i] = CorrelateOne(src + i, taps, tapCount);
 }
 
-constexpr VecKernels kKernels{Add, AddProduct, AddScaled, Mul, Exp, Log, Correlate};
+// Sums of products over eight logical lanes on every level: lane l adds the products of
+// elements 8j + l, and the lanes are summed in one fixed order, so every level adds the
+// same products in the same order and gets the same bits. A level holds the eight lanes
+// in as many vectors of doubles as it needs.
+constexpr int kLagLanes = 8;
+constexpr int kDoubleLanes = kLanes / 2;
+constexpr int kParts = kLagLanes / kDoubleLanes;
+typedef double DoubleLanes __attribute__((vector_size(kDoubleLanes * sizeof(double))));
+// Lags handled together: they share each load of src[i] and keep as many sums going.
+constexpr int kLagGroup = 8;
+
+DoubleLanes LoadDoubles(const double* p) {
+    DoubleLanes v;
+    __builtin_memcpy(&v, p, sizeof v);
+    return v;
+}
+
+// The eight lanes of a sum, in their fixed order.
+double LaneSum(const DoubleLanes (&parts)[kParts]) {
+    double v[kLagLanes];
+    __builtin_memcpy(v, parts, sizeof v);
+    return ((v[0] + v[1]) + (v[2] + v[3])) + ((v[4] + v[5]) + (v[6] + v[7]));
+}
+
+// Lags first ... first + lags - 1: whole rows of eight where every lag of the group has
+// its partner sample, then each lag's rest in rows padded with zeros.
+template <int lags> void LagGroup(int n, const double* src, int first, double* dst) {
+    DoubleLanes sums[lags][kParts] = {};
+    const int common = n - (first + lags - 1);
+    int i = 0;
+    for (; i + kLagLanes <= common; i += kLagLanes) {
+        for (int p = 0; p < kParts; ++p) {
+            const DoubleLanes x = LoadDoubles(src + i + p * kDoubleLanes);
+            for (int l = 0; l < lags; ++l)
+                sums[l][p] += x * LoadDoubles(src + i + p * kDoubleLanes + first + l);
+        }
+    }
+    for (int l = 0; l < lags; ++l) {
+        const int end = n - (first + l);
+        for (int j = i; j < end; j += kLagLanes) {
+            const int count = end - j < kLagLanes ? end - j : kLagLanes;
+            double x[kLagLanes] = {}, y[kLagLanes] = {};
+            __builtin_memcpy(x, src + j, static_cast<unsigned>(count) * sizeof(double));
+            __builtin_memcpy(y, src + j + first + l, static_cast<unsigned>(count) * sizeof(double));
+            for (int p = 0; p < kParts; ++p)
+                sums[l][p] += LoadDoubles(x + p * kDoubleLanes) * LoadDoubles(y + p * kDoubleLanes);
+        }
+        dst[first + l] = LaneSum(sums[l]);
+    }
+}
+
+void LagProducts(int n, const double* src, int maxLag, double* dst) {
+    int first = 0;
+    for (; first + kLagGroup <= maxLag + 1; first += kLagGroup)
+        LagGroup<kLagGroup>(n, src, first, dst);
+    switch (maxLag + 1 - first) {
+    case 7: return LagGroup<7>(n, src, first, dst);
+    case 6: return LagGroup<6>(n, src, first, dst);
+    case 5: return LagGroup<5>(n, src, first, dst);
+    case 4: return LagGroup<4>(n, src, first, dst);
+    case 3: return LagGroup<3>(n, src, first, dst);
+    case 2: return LagGroup<2>(n, src, first, dst);
+    case 1: return LagGroup<1>(n, src, first, dst);
+    default: return;
+    }
+}
+
+// dst[i] = sum of taps[t] * src[i - t], in the same way as Correlate but with src read
+// backwards from each output's position.
+void Convolve(int n, const float* src, const float* taps, float* dst, int tapCount) {
+    int i = 0;
+    for (; i + 4 * kLanes <= n; i += 4 * kLanes) {
+        Lanes sum[4] = {};
+        for (int t = 0; t < tapCount; ++t) {
+            const Lanes tap = Splat(taps[t]);
+            for (int v = 0; v < 4; ++v)
+                sum[v] = sum[v] + tap * Load(src + i + v * kLanes - t);
+        }
+        for (int v = 0; v < 4; ++v)
+            Store(dst + i + v * kLanes, sum[v]);
+    }
+    for (; i + kLanes <= n; i += kLanes) {
+        Lanes sum = {};
+        for (int t = 0; t < tapCount; ++t)
+            sum = sum + Splat(taps[t]) * Load(src + i - t);
+        Store(dst + i, sum);
+    }
+    for (; i < n; ++i) {
+        float sum = 0.0f;
+        for (int t = 0; t < tapCount; ++t)
+            sum = sum + taps[t] * src[i - t];
+        dst[i] = sum;
+    }
+}
+
+constexpr VecKernels kKernels{Add, AddProduct, AddScaled, Mul, Exp, Log, Correlate, Convolve, LagProducts};
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "dsp/Denoise.h"
+#include "dsp/DenoiseKernels.h"
 #include "dsp/LookAheadStreamer.h"
+#include "primitives/SimdDispatch.h"
 #include "support/Signals.h"
 
 #include <gtest/gtest.h>
@@ -172,3 +174,41 @@ TEST(DenoiseTraining, SetupWithTheSameFormatKeepsARunningTraining) {
 }
 
 } // namespace
+
+// The per-bin loops give the same bits on every level this processor runs, for a count
+// that is no whole number of vectors and values on both sides of every select.
+TEST(DenoiseKernels, EveryLevelGivesTheBaselineBits) {
+    constexpr int count = 37;
+    std::mt19937 random(5);
+    auto values = [&](float lo, float hi, int n) {
+        std::uniform_real_distribution<float> uniform(lo, hi);
+        std::vector<float> v(n);
+        for (float& x : v)
+            x = uniform(random);
+        return v;
+    };
+    const auto spectrum = values(-0.01f, 0.01f, 2 * count), noise = values(0.0f, 0.004f, count);
+    const auto gate = values(0.0f, 0.006f, count), floorGain = values(0.01f, 0.2f, count);
+    const auto levelDb = values(-40.0f, 0.0f, count), floorDb = values(5.0f, 30.0f, count);
+    const auto ratio = values(-0.2f, 0.0f, count), previous = values(-35.0f, 0.0f, count);
+    auto amplitude = values(0.0f, 1.0f, count);
+    amplitude[3] = 1e-21f;
+    auto run = [&](const DenoiseKernels& k) {
+        std::vector<float> out(6 * count), gained(spectrum);
+        k.rawGain(count, spectrum.data(), noise.data(), gate.data(), floorGain.data(), out.data());
+        std::copy(ratio.begin(), ratio.end(), out.begin() + count);
+        k.smoothLevels(count, levelDb.data(), floorDb.data(), out.data() + count);
+        k.limitAndRelease(count, levelDb.data(), floorDb.data(), previous.data(), 1.5f,
+                          out.data() + 2 * count);
+        std::copy(levelDb.begin(), levelDb.end(), out.begin() + 3 * count);
+        k.lnToDb(count, amplitude.data(), out.data() + 3 * count);
+        k.dbToExponent(count, levelDb.data(), out.data() + 4 * count);
+        k.applyGain(count, floorGain.data(), gained.data());
+        std::copy_n(gained.begin(), count, out.begin() + 5 * count);
+        return out;
+    };
+    const auto baseline = run(DenoiseKernelsFor(SimdLevel::Sse2));
+    EXPECT_EQ(baseline[3 * count + 3], -400.0f);
+    for (int level = 0; level <= int(SupportedSimdLevel()); ++level)
+        EXPECT_EQ(run(DenoiseKernelsFor(SimdLevel(level))), baseline) << level;
+}

@@ -8,13 +8,15 @@
 
 namespace {
 
+// All lags (through the transforms) and the first few (summed directly) alike.
 TEST(ARModelTest, AutocorrelationLagsAreLinearLessTheDcTerm) {
     Autocorrelator autocorrelator;
     autocorrelator.Configure(100);
     EXPECT_EQ(autocorrelator.fftSize, 256u);
     const std::vector<float> x = RandomFrame(100, 1);
-    std::vector<float> r(100);
+    std::vector<float> r(100), firstLags(8);
     autocorrelator.Compute(x.data(), r.data());
+    autocorrelator.Compute(x.data(), firstLags.data(), 7);
     double sum = 0.0;
     for (float v : x)
         sum += v;
@@ -23,6 +25,9 @@ TEST(ARModelTest, AutocorrelationLagsAreLinearLessTheDcTerm) {
         for (int n = 0; n + k < 100; ++n)
             expected += static_cast<double>(x[n]) * x[n + k];
         EXPECT_NEAR(r[k], expected, 1e-4) << "lag " << k;
+        if (k <= 7) {
+            EXPECT_NEAR(firstLags[k], expected, 1e-6) << "lag " << k;
+        }
     }
 }
 

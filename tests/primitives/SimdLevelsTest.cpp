@@ -148,19 +148,51 @@ TEST(SimdLevels, ArithmeticKernelsMatchTheDoubleResultOnEveryLevel) {
     }
 }
 
-// The correlation is the zeroed sum of one scaled addition per tap, to the last bit, on
-// every level, for lengths on both sides of the four-vector blocks and the tail.
-TEST(SimdLevels, CorrelationEqualsOneScaledAdditionPerTapOnEveryLevel) {
+// The correlation and the convolution are the zeroed sums of one scaled addition per tap,
+// to the last bit, on every level, for lengths on both sides of the four-vector blocks and
+// the tail.
+TEST(SimdLevels, CorrelationAndConvolutionEqualOneScaledAdditionPerTapOnEveryLevel) {
     const auto taps = RandomFrame(9, 7, 0.0f, 1.0f);
     for (SimdLevel level : LevelsHere()) {
         const VecKernels& k = VecKernelsFor(level);
         for (int n : {1, 5, 16, 31, 64, 65, 70, 131}) {
             const auto src = RandomFrame(n + 8, n, 0.0f, 3.0f);
-            std::vector<float> got(n), want(n, 0.0f);
+            std::vector<float> got(n), want(n, 0.0f), convolved(n), wantConvolved(n, 0.0f);
             k.correlate(n, src.data(), taps.data(), got.data(), 9);
-            for (int t = 0; t < 9; ++t)
+            k.convolve(n, src.data() + 8, taps.data(), convolved.data(), 9);
+            for (int t = 0; t < 9; ++t) {
                 k.addScaled(n, src.data() + t, want.data(), taps[t]);
+                k.addScaled(n, src.data() + 8 - t, wantConvolved.data(), taps[t]);
+            }
             EXPECT_EQ(got, want) << SimdLevelName(level) << " n = " << n;
+            EXPECT_EQ(convolved, wantConvolved) << SimdLevelName(level) << " n = " << n;
+        }
+    }
+}
+
+// The lag sums of floats are their exact products added in double: within 1e-15 of the long double
+// sums, and the same bits on every level, for lengths around the rows of eight and lag
+// counts around the groups of four.
+TEST(SimdLevels, LagProductsAreTheDoubleSumsAndTheSameOnEveryLevel) {
+    for (int n : {1, 7, 8, 13, 64, 1001}) {
+        const auto frame = RandomFrame(n, n, -1.0f, 1.0f);
+        const std::vector<double> x(frame.begin(), frame.end());
+        const int maxLag = std::min(n - 1, 9);
+        std::vector<double> baseline(maxLag + 1);
+        VecKernelsFor(SimdLevel::Sse2).lagProducts(n, x.data(), maxLag, baseline.data());
+        for (int k = 0; k <= maxLag; ++k) {
+            long double exact = 0.0L, magnitude = 0.0L;
+            for (int i = 0; i + k < n; ++i) {
+                exact += static_cast<long double>(x[i]) * x[i + k];
+                magnitude += std::fabs(static_cast<long double>(x[i]) * x[i + k]);
+            }
+            EXPECT_LE(std::fabs(static_cast<long double>(baseline[k]) - exact), 1e-15L * magnitude)
+                << "n = " << n << " lag " << k;
+        }
+        for (SimdLevel level : LevelsHere()) {
+            std::vector<double> sums(maxLag + 1);
+            VecKernelsFor(level).lagProducts(n, x.data(), maxLag, sums.data());
+            EXPECT_EQ(sums, baseline) << SimdLevelName(level) << " n = " << n;
         }
     }
 }
