@@ -5,23 +5,17 @@
 // much audio per second. ./x bench pins benchmarks to one core; this one widens its
 // affinity again to every core first.
 
-#include <chrono>
 #include <cstdio>
-#include <fcntl.h>
 #include <filesystem>
 #include <sched.h>
 #include <sndfile.h>
-#include <spawn.h>
 #include <string>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
+#include "bench/BenchCommand.h"
 #include "bench/BenchWave.h"
 #include "support/Signals.h"
-
-extern char** environ;
 
 namespace fs = std::filesystem;
 
@@ -43,45 +37,19 @@ bool MakeCollection(const fs::path& folder) {
     return true;
 }
 
-struct Timing {
-    double wall = -1; // negative when the run failed
-    double cpu = 0;   // user and system time of the batch's threads
-};
-
-double Seconds(const timeval& t) {
-    return double(t.tv_sec) + double(t.tv_usec) * 1e-6;
+CommandRun TimeBatch(const fs::path& dir, int jobs) {
+    return RunCommand(dir, {SONAVEL_BINARY, "batch", (dir / "in").string(), (dir / "out").string(),
+                            "-j", std::to_string(jobs), "--train", "0-2", "--force", "--quiet"});
 }
 
-Timing TimeBatch(const fs::path& dir, int jobs) {
-    const std::vector<std::string> args = {SONAVEL_BINARY, "batch", (dir / "in").string(),
-                                           (dir / "out").string(), "-j", std::to_string(jobs),
-                                           "--train", "0-2", "--force", "--quiet"};
-    std::vector<char*> argv;
-    for (const std::string& arg : args)
-        argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    const auto start = std::chrono::steady_clock::now();
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) return {};
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return {};
-    return {took.count(), Seconds(usage.ru_utime) + Seconds(usage.ru_stime)};
-}
-
-Timing Best(const fs::path& dir, int jobs) {
-    Timing best{1e30, 0};
+// The shortest of three runs.
+CommandRun Best(const fs::path& dir, int jobs) {
+    CommandRun best;
+    best.wallSeconds = 1e30;
     for (int run = 0; run < 3; ++run) {
-        const Timing took = TimeBatch(dir, jobs);
-        if (took.wall < 0) return took;
-        if (took.wall < best.wall) best = took;
+        const CommandRun took = TimeBatch(dir, jobs);
+        if (!took.ran) return took;
+        if (took.wallSeconds < best.wallSeconds) best = took;
     }
     return best;
 }
@@ -102,10 +70,10 @@ int main() {
     if (mkdtemp(pattern) == nullptr) return 1;
     const fs::path dir = pattern;
     if (!MakeCollection(dir / "in")) return std::puts("cannot write the collection"), 1;
-    const Timing one = Best(dir, 1);
-    const Timing two = Best(dir, 2);
+    const CommandRun one = Best(dir, 1);
+    const CommandRun two = Best(dir, 2);
     fs::remove_all(dir);
-    if (one.wall < 0 || two.wall < 0) return std::puts("sonavel batch failed"), 1;
+    if (!one.ran || !two.ran) return std::puts("sonavel batch failed"), 1;
     const double audio = files * seconds;
     std::printf("batch of %d x %.0f s stereo 44.1 kHz, trained noise reduction, %ld cores\n",
                 files, seconds, sysconf(_SC_NPROCESSORS_ONLN));
@@ -113,8 +81,8 @@ int main() {
     // with other work it falls short of the threads asked for, and so does the gain.
     for (const auto& [jobs, t] : {std::pair{1, one}, std::pair{2, two}})
         std::printf("  -j %d  %6.2f s  %6.0fx real time  CPU %6.2f s (%.2f cores busy)\n", jobs,
-                    t.wall, audio / t.wall, t.cpu, t.cpu / t.wall);
-    const double gain = one.wall / two.wall;
+                    t.wallSeconds, audio / t.wallSeconds, t.cpuSeconds, t.cpuSeconds / t.wallSeconds);
+    const double gain = one.wallSeconds / two.wallSeconds;
     std::printf("  throughput on 2 cores / 1 core: %.2f (target >= %.1f)%s\n", gain, target,
                 gain >= target ? "" : "  NOT MET");
     return 0;

@@ -5,21 +5,16 @@
 // file, which must not grow with the length of the input.
 // Usage: bench_cli [minutes for the long file, default 60]
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <sndfile.h>
-#include <spawn.h>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
+#include "bench/BenchCommand.h"
 #include "bench/BenchWave.h"
 #include "support/Signals.h"
-
-extern char** environ;
 
 namespace fs = std::filesystem;
 
@@ -28,36 +23,6 @@ namespace {
 constexpr std::uint32_t rate = 44100;
 constexpr double seconds = 60.0;
 constexpr double leadIn = 2.0;
-
-struct Measured {
-    bool ran;
-    double seconds;
-    double peakMegabytes;
-};
-
-// Runs the command (found on PATH) to its end, timing it. Its peak memory comes from
-// /usr/bin/time: the rusage of a spawned child also counts the memory of this process,
-// which it shares until it starts the command.
-Measured Time(const fs::path& dir, const std::vector<std::string>& command) {
-    const fs::path memory = dir / "peak-memory";
-    std::vector<std::string> timed{"/usr/bin/time", "-f", "%M", "-o", memory.string()};
-    timed.insert(timed.end(), command.begin(), command.end());
-    std::vector<char*> argv;
-    for (const std::string& arg : timed)
-        argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    const auto start = std::chrono::steady_clock::now();
-    pid_t pid = 0;
-    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
-        return {false, 0, 0};
-    int status = 0;
-    waitpid(pid, &status, 0);
-    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-    const bool ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    double kilobytes = 0.0;
-    std::ifstream(memory) >> kilobytes;
-    return {ok, took.count(), kilobytes / 1024.0};
-}
 
 StereoSignal DamagedMusic() {
     StereoSignal s = SynthesiseMusic(leadIn, seconds - leadIn, rate, 1.3f);
@@ -75,27 +40,27 @@ std::vector<std::string> Sonavel(const fs::path& in, const fs::path& out) {
 void CompareWithFfmpeg(const fs::path& dir, const StereoSignal& music) {
     const fs::path in = dir / "music.wav";
     if (!WriteStereoWave(in, music, 1)) return void(std::puts("cannot write the test file"));
-    const Measured ours = Time(dir, Sonavel(in, dir / "ours.wav"));
-    const Measured theirs = Time(dir, {"ffmpeg", "-v", "error", "-y", "-i", in.string(), "-af",
+    const CommandRun ours = RunCommand(dir, Sonavel(in, dir / "ours.wav"));
+    const CommandRun theirs = RunCommand(dir, {"ffmpeg", "-v", "error", "-y", "-i", in.string(), "-af",
                                        "adeclip,adeclick,afftdn", (dir / "ffmpeg.wav").string()});
     std::printf("60 s stereo 44.1 kHz, declip + declick + trained noise reduction\n");
     if (!ours.ran) return void(std::puts("  sonavel failed"));
-    std::printf("  sonavel   %7.2f s  %6.0fx real time  peak memory %.1f MB\n", ours.seconds,
-                seconds / ours.seconds, ours.peakMegabytes);
+    std::printf("  sonavel   %7.2f s  %6.0fx real time  peak memory %.1f MB\n", ours.wallSeconds,
+                seconds / ours.wallSeconds, ours.peakMegabytes);
     if (!theirs.ran) return void(std::puts("  ffmpeg not available: comparison skipped"));
     std::printf("  ffmpeg    %7.2f s  %6.0fx real time  peak memory %.1f MB"
                 "  (adeclip,adeclick,afftdn)\n",
-                theirs.seconds, seconds / theirs.seconds, theirs.peakMegabytes);
-    std::printf("  sonavel is %.1fx faster than the ffmpeg chain\n", theirs.seconds / ours.seconds);
+                theirs.wallSeconds, seconds / theirs.wallSeconds, theirs.peakMegabytes);
+    std::printf("  sonavel is %.1fx faster than the ffmpeg chain\n", theirs.wallSeconds / ours.wallSeconds);
 }
 
 void MeasureLongFile(const fs::path& dir, const StereoSignal& music, int minutes) {
     const fs::path in = dir / "long.wav";
     if (!WriteStereoWave(in, music, minutes)) return void(std::puts("cannot write the long file"));
-    const Measured ours = Time(dir, Sonavel(in, dir / "long-out.wav"));
+    const CommandRun ours = RunCommand(dir, Sonavel(in, dir / "long-out.wav"));
     if (!ours.ran) return void(std::puts("  sonavel failed on the long file"));
     std::printf("%d min stereo 44.1 kHz: sonavel %.1f s (%.0fx real time), peak memory %.1f MB\n",
-                minutes, ours.seconds, minutes * 60.0 / ours.seconds, ours.peakMegabytes);
+                minutes, ours.wallSeconds, minutes * 60.0 / ours.wallSeconds, ours.peakMegabytes);
 }
 
 } // namespace

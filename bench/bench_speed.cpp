@@ -19,28 +19,22 @@
 #include "dsp/RestorationChain.h"
 #include "primitives/RealFFT.h"
 #include "primitives/SimdDispatch.h"
+#include "bench/BenchCommand.h"
 #include "bench/BenchWave.h"
 #include "support/Signals.h"
 
-#include <fcntl.h>
 #include <fftw3.h>
 #include <sndfile.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <random>
 #include <string>
 #include <vector>
-
-extern char** environ;
 
 namespace fs = std::filesystem;
 using DSP::Restoration::ChainSwitches;
@@ -143,53 +137,16 @@ double ChainSeconds(const StereoSignal& music, const ChainSwitches& on, int repe
 
 // ---- commands
 
-struct Child {
-    bool ran = false;
-    double cpuSeconds = 0.0;
-    double peakMegabytes = 0.0;
-};
-
-// Runs the command to its end under /usr/bin/time, which reports the peak memory of the
-// command alone (the rusage of a child spawned from here would also count this process's
-// memory, shared until the command starts). The CPU time is that of the child and all it
-// waited for.
-Child Run(const fs::path& dir, const std::vector<std::string>& command) {
-    const fs::path memory = dir / "peak-memory";
-    std::vector<std::string> timed{"/usr/bin/time", "-f", "%M", "-o", memory.string()};
-    timed.insert(timed.end(), command.begin(), command.end());
-    std::vector<char*> argv;
-    for (const std::string& arg : timed)
-        argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t quiet;
-    posix_spawn_file_actions_init(&quiet);
-    posix_spawn_file_actions_addopen(&quiet, 1, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, argv[0], &quiet, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&quiet);
-    if (spawned != 0) return {};
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    Child child;
-    child.ran = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    child.cpuSeconds = double(usage.ru_utime.tv_sec) + 1e-6 * double(usage.ru_utime.tv_usec) +
-                       double(usage.ru_stime.tv_sec) + 1e-6 * double(usage.ru_stime.tv_usec);
-    double kilobytes = 0.0;
-    std::ifstream(memory) >> kilobytes;
-    child.peakMegabytes = kilobytes / 1024.0;
-    return child;
-}
-
 // The least CPU time of `repeats` runs of the commands, run one after the other each time.
-Child BestRun(const fs::path& dir, const std::vector<std::vector<std::string>>& commands,
+CommandRun BestRun(const fs::path& dir, const std::vector<std::vector<std::string>>& commands,
               int repeats) {
-    Child best;
+    CommandRun best;
     best.cpuSeconds = 1e30;
     for (int r = 0; r < repeats; ++r) {
-        Child total{true, 0.0, 0.0};
+        CommandRun total;
+        total.ran = true;
         for (const auto& command : commands) {
-            const Child one = Run(dir, command);
+            const CommandRun one = RunCommand(dir, command);
             total.ran = total.ran && one.ran;
             total.cpuSeconds += one.cpuSeconds;
             total.peakMegabytes = std::max(total.peakMegabytes, one.peakMegabytes);
@@ -276,7 +233,7 @@ void CommandFigures(const fs::path& dir, const StereoSignal& music, int repeats)
     const fs::path in = dir / "music.wav";
     if (!WriteStereoWave(in, music, 1)) return void(std::puts("cannot write the test file"));
     std::puts("Commands on the same file (CPU time of the process and its children):");
-    const Child ours = BestRun(dir, {Sonavel(in, dir / "ours.wav")}, repeats);
+    const CommandRun ours = BestRun(dir, {Sonavel(in, dir / "ours.wav")}, repeats);
     if (!ours.ran) return void(std::puts("  sonavel restore failed"));
     std::printf("  %-46s %9.2f x    (the chain's targets above, with file I/O and start-up)\n",
                 "sonavel restore, x real time", musicSeconds / ours.cpuSeconds);
@@ -285,7 +242,7 @@ void CommandFigures(const fs::path& dir, const StereoSignal& music, int repeats)
     reductionOnly.declip = reductionOnly.declick = false;
     const double reduction = ChainSeconds(music, reductionOnly, repeats);
     const fs::path noise = dir / "noise.wav", profile = dir / "noise.prof";
-    const Child sox = BestRun(
+    const CommandRun sox = BestRun(
         dir,
         {{"sox", "-V1", in.string(), noise.string(), "trim", "0", "2"},
          {"sox", "-V1", noise.string(), "-n", "noiseprof", profile.string()},
@@ -301,7 +258,7 @@ void CommandFigures(const fs::path& dir, const StereoSignal& music, int repeats)
         std::puts("  sox not available: noise reduction comparison skipped");
     }
 
-    const Child ffmpeg =
+    const CommandRun ffmpeg =
         BestRun(dir,
                 {{"ffmpeg", "-v", "error", "-y", "-i", in.string(), "-af",
                   "adeclip,adeclick,afftdn", (dir / "ffmpeg.wav").string()}},
@@ -333,7 +290,7 @@ void MemoryFigures(const fs::path& dir, const StereoSignal& music) {
     for (int i = 0; i < 2; ++i) {
         const fs::path in = dir / "long.wav";
         if (!WriteStereoWave(in, music, minutes[i])) return void(std::puts("cannot write the long file"));
-        const Child run = Run(dir, Sonavel(in, dir / "long-out.wav"));
+        const CommandRun run = RunCommand(dir, Sonavel(in, dir / "long-out.wav"));
         fs::remove(in);
         fs::remove(dir / "long-out.wav");
         if (!run.ran) return void(std::puts("  sonavel restore failed on the long file"));
