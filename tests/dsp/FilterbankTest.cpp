@@ -1,5 +1,5 @@
 #include "dsp/OversampledFilterbank.h"
-#include "tests/primitives/SpectrumReference.h"
+#include "tests/primitives/FourierReference.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "dsp/LSAR.h"
 #include "dsp/ARModel.h"
-#include "tests/primitives/SpectrumReference.h"
+#include "tests/primitives/FourierReference.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "primitives/RealFFT.h"
-#include "tests/primitives/SpectrumReference.h"
+#include "tests/primitives/FourierReference.h"
 
 #include <gtest/gtest.h>
 

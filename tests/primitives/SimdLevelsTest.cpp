@@ -2,7 +2,7 @@
 // computes, within rounding, and the same thing every time.
 
 #include "primitives/RealFFT.h"
-#include "tests/primitives/SpectrumReference.h"
+#include "tests/primitives/FourierReference.h"
 #include "primitives/SimdDispatch.h"
 #include "primitives/Vec.h"
 #include "primitives/VecKernels.h"

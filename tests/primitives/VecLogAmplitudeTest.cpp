@@ -3,7 +3,7 @@
 
 #include "primitives/VecLogAmplitude.h"
 #include "primitives/SimdDispatch.h"
-#include "tests/primitives/SpectrumReference.h"
+#include "tests/primitives/FourierReference.h"
 
 #include <gtest/gtest.h>
 
