@@ -7,13 +7,13 @@
 // musical noise (log kurtosis ratio on the stretch). Then the whole restoration chain with the
 // high-quality reducer against ffmpeg's `adeclip,adeclick,afftdn` on combined damage, on
 // undamaged music without training, and its speed; last, every target beside its worst figure
-// with PASS or FAIL. Beside the reducers, the oracle: the Wiener gain computed from the clean
-// music itself, the ceiling of any short-time spectral gain.
+// with PASS or FAIL. Beside the reducers, two oracles that know the clean music, at the best of
+// three frame sizes: its Wiener gain, and its own magnitudes on the noisy phase.
 // Usage: bench_hiss [track.ogg ...]
 
 #include "bench/quality/ChainDamage.h"
 #include "bench/quality/HissDamage.h"
-#include "bench/quality/OracleWiener.h"
+#include "bench/quality/OracleGains.h"
 #include "bench/quality/PeerReducers.h"
 #include "bench/quality/RepairDamage.h"
 #include "dsp/Denoise.h"
@@ -85,7 +85,16 @@ struct Row {
     double musical[4];
     double autoGain; // high, learning the noise by itself
     double oracle;   // the Wiener gain that knows the clean music
+    double ideal;    // the clean music's magnitudes on the noisy phase
 };
+
+// The best SNR gain of an oracle over frames of half, once and twice the reducer's size.
+double BestOracleGain(const HissFile& file, int frameSize, OracleKind kind, double inputSnr) {
+    double best = -1e30;
+    for (int size : {frameSize / 2, frameSize, frameSize * 2})
+        best = std::max(best, AlignedSnrDb(file, OracleOutput(file, size, kind)) - inputSnr);
+    return best;
+}
 
 std::vector<float> RunHigh(const HissFile& file, const std::array<std::vector<float>, 2>& profile) {
     LogAmplitudeDenoise high;
@@ -123,7 +132,8 @@ Row Evaluate(const HissFile& file, PeerReducers& peers) {
         row.musical[i] = LogKurtosisRatio(file, *outputs[i]);
     }
     row.autoGain = AlignedSnrDb(file, RunHigh(file, learnt.profile)) - row.inputSnr;
-    row.oracle = AlignedSnrDb(file, OracleWiener(file, denoise.FrameSize())) - row.inputSnr;
+    row.oracle = BestOracleGain(file, denoise.FrameSize(), OracleKind::wiener, row.inputSnr);
+    row.ideal = BestOracleGain(file, denoise.FrameSize(), OracleKind::cleanMagnitude, row.inputSnr);
     return row;
 }
 
@@ -151,7 +161,8 @@ struct Summary {
     double speed = 0.0;            // high alone, one channel
     double chainSpeed = 0.0;       // the whole chain, stereo
     int files = 0;
-    int targetAboveOracle = 0;     // files where best peer + 2 dB exceeds the oracle
+    int targetAboveOracle = 0;     // files where best peer + 2 dB exceeds the Wiener oracle
+    double idealRoom = 1e30;       // the clean-magnitude oracle minus best peer + 2 dB
 };
 
 std::string ShortName(const char* track) {
@@ -162,9 +173,9 @@ std::string ShortName(const char* track) {
 void HissRows(const std::vector<const char*>& tracks, PeerReducers& peers, Summary& summary) {
     std::printf("hiss: SNR gain (dB, after best gain alignment) and musical noise (log kurtosis "
                 "ratio on the noise stretch)\n");
-    std::printf("%-26s %6s | %7s %7s %7s %7s | %6s | %6s %6s %6s %6s | %7s | %7s\n", "file",
-                "in", "afftdn", "sox", "std", "high", "margin", "mnFft", "mnSox", "mnStd",
-                "mnHigh", "auto", "oracle");
+    std::printf("%-26s %6s | %7s %7s %7s %7s | %6s | %6s %6s %6s %6s | %7s | %7s %7s\n",
+                "file", "in", "afftdn", "sox", "std", "high", "margin", "mnFft", "mnSox", "mnStd",
+                "mnHigh", "auto", "oracle", "ideal");
     std::vector<Row> rows;
     for (std::size_t t = 0; t < tracks.size(); ++t) {
         const Music music = LoadMusic(tracks[t], 30.0, 30.0);
@@ -185,13 +196,14 @@ void HissRows(const std::vector<const char*>& tracks, PeerReducers& peers, Summa
                 summary.autoDeviation =
                     std::max(summary.autoDeviation, std::fabs(row.autoGain - row.gain[3]));
                 summary.files += 1;
-                if (row.gain[3] - margin + marginTargetDb > row.oracle)
-                    summary.targetAboveOracle += 1;
+                const double target = row.gain[3] - margin + marginTargetDb;
+                if (target > row.oracle) summary.targetAboveOracle += 1;
+                summary.idealRoom = std::min(summary.idealRoom, row.ideal - target);
                 std::printf("%-26s %6.2f | %+7.2f %+7.2f %+7.2f %+7.2f | %+6.2f | %6.2f %6.2f "
-                            "%6.2f %6.2f | %+7.2f | %+7.2f\n",
+                            "%6.2f %6.2f | %+7.2f | %+7.2f %+7.2f\n",
                             name.c_str(), row.inputSnr, row.gain[0], row.gain[1], row.gain[2],
                             row.gain[3], margin, row.musical[0], row.musical[1], row.musical[2],
-                            row.musical[3], row.autoGain, row.oracle);
+                            row.musical[3], row.autoGain, row.oracle, row.ideal);
                 std::fflush(stdout);
                 rows.push_back(row);
             }
@@ -202,16 +214,18 @@ void HissRows(const std::vector<const char*>& tracks, PeerReducers& peers, Summa
         mean.inputSnr += row.inputSnr / double(rows.size());
         mean.autoGain += row.autoGain / double(rows.size());
         mean.oracle += row.oracle / double(rows.size());
+        mean.ideal += row.ideal / double(rows.size());
         for (int i = 0; i < 4; ++i) {
             mean.gain[i] += row.gain[i] / double(rows.size());
             mean.musical[i] += row.musical[i] / double(rows.size());
         }
     }
     std::printf("%-26s %6.2f | %+7.2f %+7.2f %+7.2f %+7.2f | %+6.2f | %6.2f %6.2f %6.2f %6.2f | "
-                "%+7.2f | %+7.2f\n",
+                "%+7.2f | %+7.2f %+7.2f\n",
                 "mean", mean.inputSnr, mean.gain[0], mean.gain[1], mean.gain[2], mean.gain[3],
                 mean.gain[3] - std::max(mean.gain[0], mean.gain[1]), mean.musical[0],
-                mean.musical[1], mean.musical[2], mean.musical[3], mean.autoGain, mean.oracle);
+                mean.musical[1], mean.musical[2], mean.musical[3], mean.autoGain, mean.oracle,
+                mean.ideal);
 }
 
 // Combined damage through the whole chain against ffmpeg's, and undamaged music through the
@@ -278,8 +292,12 @@ int main(int argc, char** argv) {
            speedTarget);
     Target("speed: whole chain with high, stereo 44.1 kHz, x real time", summary.chainSpeed, "x",
            true, chainSpeedTarget);
-    std::printf("hiss: files where the best peer + %.0f dB lies above the oracle's gain: %d of %d\n",
+    std::printf("hiss: files where the best peer + %.0f dB lies above the Wiener oracle's gain: "
+                "%d of %d\n",
                 marginTargetDb, summary.targetAboveOracle, summary.files);
+    std::printf("hiss: least room between the best peer + %.0f dB and the clean-magnitude "
+                "oracle's gain: %.2f dB\n",
+                marginTargetDb, summary.idealRoom);
     std::printf("reproduce: cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release "
                 "-DSONAVEL_BENCH=ON && cmake --build build-release --target bench_hiss && "
                 "./build-release/bench/bench_hiss\n");

@@ -1,4 +1,4 @@
-#include "bench/quality/OracleWiener.h"
+#include "bench/quality/OracleGains.h"
 
 #include "primitives/RealFFT.h"
 
@@ -54,7 +54,7 @@ std::vector<double> NoisePower(const HissFile& file, Frames& frames) {
 
 } // namespace
 
-std::vector<float> OracleWiener(const HissFile& file, int frameSize) {
+std::vector<float> OracleOutput(const HissFile& file, int frameSize, OracleKind kind) {
     Frames frames(frameSize);
     const std::vector<double> noise = NoisePower(file, frames);
     std::vector<float> output(file.noisy.size() + std::size_t(frameSize), 0.0f);
@@ -65,7 +65,10 @@ std::vector<float> OracleWiener(const HissFile& file, int frameSize) {
         std::vector<float> noisy = frames.Spectrum(file.noisy, start);
         for (int k = 0; k <= frameSize / 2; ++k) {
             const double signal = BinPower(clean, k);
-            const float gain = float(signal / (signal + noise[std::size_t(k)] + 1e-30));
+            const float gain =
+                kind == OracleKind::wiener
+                    ? float(signal / (signal + noise[std::size_t(k)] + 1e-30))
+                    : float(std::sqrt(signal / (double(BinPower(noisy, k)) + 1e-30)));
             noisy[2 * k] *= gain;
             noisy[2 * k + 1] *= gain;
         }
