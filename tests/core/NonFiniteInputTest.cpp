@@ -3,8 +3,8 @@
 #include <cmath>
 #include <limits>
 
-#include "dsp/LittleEndian.h"
 #include "core/Global.h"
+#include "dsp/LittleEndian.h"
 #include "tests/core/RestorationTestSupport.h"
 
 namespace {
@@ -52,8 +52,8 @@ TEST(NonFiniteInput, IsADropoutAndHugeSamplesLeaveNoTraceAfterTheStagesMemory) {
         ASSERT_NEAR(dropped.left[i], zeros.left[i], 1e-6f) << i;
 
     const float denormal = std::numeric_limits<float>::denorm_min();
-    const Audio huge = Restored(MusicWith({1e20f, -1e38f, std::numeric_limits<float>::max(),
-                                           denormal, -3e6f}));
+    const Audio huge =
+        Restored(MusicWith({1e20f, -1e38f, std::numeric_limits<float>::max(), denormal, -3e6f}));
     ASSERT_TRUE(AllFinite(huge));
     const std::size_t settled = stretchStart + stretchLength + 44100;
     ASSERT_EQ(huge.Frames(), zeros.Frames());
@@ -70,8 +70,8 @@ TEST(NonFiniteInput, GivesFiniteOutputWithEveryStageSetting) {
             EffectPlugin plugin;
             plugin.EnableStages(switches & 1, switches & 2, true);
             plugin.Effect().SetKeepOnlyNoise(switches & 4);
-            const Audio out =
-                RunStream(plugin, {std::vector<float>(12000, value), std::vector<float>(12000, value)});
+            const Audio out = RunStream(
+                plugin, {std::vector<float>(12000, value), std::vector<float>(12000, value)});
             EXPECT_TRUE(AllFinite(out)) << value << " " << switches;
         }
     }
