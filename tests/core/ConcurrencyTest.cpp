@@ -100,8 +100,7 @@ TEST(RestorationConcurrency, StatesLoadWholeWhileAStreamRuns) {
 
     EffectPlugin plugin;
     Restoration& effect = plugin.Effect();
-    plugin.SetChannels(2, 2);
-    plugin.StartStreaming(44100);
+    plugin.Start();
     std::atomic<bool> controlling{true};
     std::atomic<int> mixed{0};
     auto load = [&](const Bytes& state) {
