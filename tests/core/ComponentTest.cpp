@@ -63,14 +63,13 @@ TEST_F(ComponentTest, CurvesAreSampledOncePerSubBlock) {
     }
 }
 
-TEST_F(ComponentTest, JumpHoldsItsStartValueUntilItIsOver) {
+// A jump holds its start value until it is over; held values surround a segment.
+TEST_F(ComponentTest, JumpsAndHeldValuesSurroundASegment) {
     AddFloat({Segment(0, 400 * sample, 0.25f, 0.75f, MP_CURVE_JUMP)});
     EXPECT_EQ(RenderFloat(0, 400, 100, 0.0f), std::vector<float>(4, 0.25f));
     EXPECT_EQ(RenderFloat(401 * sample, 400, 100, 0.0f), std::vector<float>(4, 0.75f));
     EXPECT_FALSE(rendered);
-}
 
-TEST_F(ComponentTest, HeldValuesSurroundASegment) {
     AddFloat({Segment(200 * sample, 300 * sample, 0.0f, 1.0f)});
     // Before the segment: the parameter's current value.
     EXPECT_EQ(RenderFloat(0, 100, 50, 0.3f), std::vector<float>(2, 0.3f));
@@ -241,8 +240,8 @@ TEST_F(ComponentTest, ReframingSetterEndsTheCallWithFormatChanged) {
 }
 
 // "Band" is bound to band 2 and also has a plain setter: the bound form wins. A highlight
-// beyond the colours is refused.
-TEST_F(ComponentTest, AccessorsDispatchThroughTheFirstBoundForm) {
+// beyond the colours is refused. Registering sizes the saved state.
+TEST_F(ComponentTest, AccessorsRegistrationAndWatchedEnvelopes) {
     recorder.SetFloatParam(1, 0.75f);
     EXPECT_EQ(recorder.bands[2], 0.75f);
     EXPECT_EQ(recorder.gain, 0.5f);
@@ -250,9 +249,7 @@ TEST_F(ComponentTest, AccessorsDispatchThroughTheFirstBoundForm) {
     recorder.SetFloatParamHighlight(0, 2);
     recorder.SetFloatParamHighlight(0, 5);
     EXPECT_EQ(recorder.GetFloatParamHighlight(0), 2);
-}
 
-TEST_F(ComponentTest, RegistrationSizesTheStateAndWatchedEnvelopesShow) {
     TestPlugin owner;
     const std::uint32_t before = owner.StateSize();
     Recorder registered(owner);
