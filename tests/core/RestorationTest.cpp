@@ -320,8 +320,8 @@ TEST(NonFiniteInput, IsLeftOutOfALearntProfile) {
     };
     const std::vector<float> clean = LearntProfile(hiss);
     const std::vector<float> dropped = LearntProfile(damaged(nan));
-    for (float level : dropped)
-        ASSERT_TRUE(std::isfinite(level));
+    ASSERT_TRUE(
+        std::all_of(dropped.begin(), dropped.end(), [](float l) { return std::isfinite(l); }));
     EXPECT_LT(std::fabs(MeanDifferenceDb(dropped, clean)), 0.15);
     EXPECT_LT(MeanDifferenceDb(LearntProfile(damaged(0.0f)), clean), -0.3);
 }
