@@ -172,6 +172,8 @@ TEST(SavedState, LoadingIntoAFreshPluginReproducesParametersAndTheLearntProfile)
     EXPECT_EQ(RunStream(copy, hiss).left, RunStream(source, hiss).left);
 }
 
+// The size a header announces is checked where the DirectShow filter reads it, in
+// tests/PluginBase/PersistenceTest.
 TEST(SavedState, ABlockOfAnotherSizeOrFormatChangesNothing) {
     EffectPlugin plugin;
     const Bytes original = plugin.SaveState();
@@ -187,8 +189,6 @@ TEST(SavedState, ABlockOfAnotherSizeOrFormatChangesNothing) {
         plugin.ApplyState(refused[k], true);
         EXPECT_EQ(plugin.SaveState(), original) << k;
     }
-    EXPECT_EQ(plugin.StateSizeFromHeader(refused[0].data()), 0u);
-    EXPECT_EQ(plugin.StateSizeFromHeader(refused[1].data()), 0u);
 
     // A right header on a block one byte short or long is taken: nothing changes, as the
     // profile block must run exactly to the end of the bytes, but the editor hears of a load.
@@ -202,7 +202,6 @@ TEST(SavedState, ABlockOfAnotherSizeOrFormatChangesNothing) {
         EXPECT_EQ(TakeEditorMessages(&window).at(0), 1u) << length; // "state loaded"
         EXPECT_EQ(plugin.SaveState(), original) << length;
     }
-    EXPECT_EQ(plugin.StateSizeFromHeader(changed.data()), 32818u);
     EXPECT_TRUE(plugin.LoadState(changed, true));
     EXPECT_EQ(plugin.Effect().GetReductionAmount(), 0.75f);
 }
