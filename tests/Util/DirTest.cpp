@@ -21,29 +21,23 @@ protected:
 
 } // namespace
 
-TEST(Paths, NormaliseResolvesParentsAndSeparators) {
+TEST(Paths, NormaliseResolvesParentsAndSeparatorsAndMakeAbsoluteExpandsHome) {
     EXPECT_STREQ(Util::Dir::Normalise("a\\b\\..\\c").Text(), "a/c");
     EXPECT_STREQ(Util::Dir::Normalise("//server/share//x").Text(), "//server/share/x");
     EXPECT_STREQ(Util::Dir::Normalise("../a/b/").Text(), "../a/b");
     EXPECT_STREQ(Util::Dir::Normalise("/").Text(), "/");
     EXPECT_STREQ(Util::Dir::FileName("C:\\x/y.dll").Text(), "y.dll");
     EXPECT_STREQ(Util::Dir::FileName("plain").Text(), "plain");
-}
-
-TEST(Paths, MakeAbsoluteExpandsHomeWithAndWithoutTheVariable) {
+    EXPECT_STREQ(Util::Dir("C:\\a\\b").Path().Text(), "C:/a/b/");
+    EXPECT_TRUE(Util::Dir("").Path().IsEmpty());
+    EXPECT_STREQ(Util::Dir::MakeAbsolute("rel").Text(), (fs::current_path() / "rel").c_str());
     {
         ScopedEnv home("HOME", "C:\\Users\\x");
         EXPECT_STREQ(Util::Dir::MakeAbsolute("~/presets").Text(), "C:\\Users\\x/presets");
         EXPECT_STREQ(Util::Dir::MakeAbsolute("~").Text(), "C:\\Users\\x/");
     }
-    {
-        ScopedEnv home("HOME", nullptr);
-        EXPECT_STREQ(Util::Dir::MakeAbsolute("~/presets").Text(), "/presets");
-    }
-    std::string expected = fs::current_path().string() + "/rel";
-    EXPECT_STREQ(Util::Dir::MakeAbsolute("rel").Text(), expected.c_str());
-    EXPECT_STREQ(Util::Dir("C:\\a\\b").Path().Text(), "C:/a/b/");
-    EXPECT_TRUE(Util::Dir("").Path().IsEmpty());
+    ScopedEnv home("HOME", nullptr);
+    EXPECT_STREQ(Util::Dir::MakeAbsolute("~/presets").Text(), "/presets");
 }
 
 TEST(Paths, ModuleDirectoryEndsInASeparator) {
@@ -78,7 +72,7 @@ TEST_F(TempFolder, CreationFailureRaisesFileIOWithItsLocation) {
     auto expectFailure = [&](const std::string& path, bool recursive, int line) {
         try {
             Util::Dir::CreateDirectory(path.c_str(), recursive);
-            FAIL() << "no exception for " << path;
+            ADD_FAILURE() << "no exception for " << path;
         } catch (const Util::Exception::FileIO& error) {
             EXPECT_STREQ(error.Message().Text(), "_mkdir() failed");
             EXPECT_STREQ(error.File().Text(), "Util\\Dir_win");

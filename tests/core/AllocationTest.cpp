@@ -82,8 +82,7 @@ TEST(Allocation, TheCounterSeesAnAllocation) {
 TEST(Allocation, ProcessAllocatesNothingThroughChangesTrainingAndKeepOnlyNoise) {
     allocations = 0;
     EffectPlugin plugin;
-    plugin.SetChannels(2, 2);
-    plugin.StartStreaming(44100);
+    plugin.Start();
     Stream stream(plugin);
     Restoration& effect = plugin.Effect();
 
@@ -138,8 +137,7 @@ TEST(Allocation, StagesAreSetUpForThePluginsChannelsBeforeTheFirstBlock) {
     plugin.StartStreaming(44100);
     feed(6, false);
     plugin.StopStreaming();
-    plugin.SetChannels(2, 2);
-    plugin.StartStreaming(44100);
+    plugin.Start();
     allocations = 0;
     counting = true;
     feed(3, true);

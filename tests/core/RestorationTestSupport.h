@@ -27,6 +27,11 @@ public:
     EffectPlugin() : Plugin(0, 2, [](Plugin& p) { return std::make_unique<ProbeTransform>(p); }) {}
     void OnParameterChanged(ChangePhase, DSP::Component&, std::uint32_t,
                             const ParamValue&) override {}
+    // A stereo stream at 44.1 kHz.
+    void Start() {
+        SetChannels(2, 2);
+        StartStreaming(44100);
+    }
     ProbeTransform& Transform() { return static_cast<ProbeTransform&>(Engine()); }
     Restoration& Effect() { return Transform().GetRestoration(); }
     void EnableStages(bool declip, bool declick, bool reduction) {
@@ -67,10 +72,9 @@ inline void Flush(Plugin& plugin, Audio& out) {
     out.Append(l.data(), r.data(), std::size_t(n));
 }
 
-inline Audio RunStream(Plugin& plugin, const Audio& in) {
+inline Audio RunStream(EffectPlugin& plugin, const Audio& in) {
     Audio out;
-    plugin.SetChannels(2, 2);
-    plugin.StartStreaming(44100);
+    plugin.Start();
     Feed(plugin, in, 0, in.Frames(), out);
     Flush(plugin, out);
     plugin.StopStreaming();

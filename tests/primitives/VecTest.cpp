@@ -9,6 +9,9 @@
 #include <numeric>
 #include <vector>
 
+// The integer and stereo conversions as the host formats use them are checked, to the
+// byte, by tests/core/SampleConverterTest.
+
 namespace {
 
 constexpr float kFloatMax = std::numeric_limits<float>::max();
@@ -95,26 +98,6 @@ TEST(Vec, DoubleToFloatSaturatesAndSendsNaNToTheLowest) {
     VecConvertDoubleToFloat(int(src.size()), src.data(), dst.data());
     EXPECT_EQ(dst,
               (std::vector<float>{kFloatMax, -kFloatMax, -kFloatMax, 0.1f, -kFloatMax, kFloatMax}));
-}
-
-TEST(Vec, IntegersToFloatScaleByPowersOfTwo) {
-    const std::int16_t s16[3] = {-32768, 16384, 1};
-    const std::int32_t s32[3] = {-2147483647 - 1, 1073741824, 3};
-    std::vector<float> dst(3);
-    VecConvertS16ToFloat(3, s16, dst.data(), 15);
-    EXPECT_EQ(dst, (std::vector<float>{-1.0f, 0.5f, 1.0f / 32768.0f}));
-    VecConvertS32ToFloat(3, s32, dst.data(), 31);
-    EXPECT_EQ(dst, (std::vector<float>{-1.0f, 0.5f, 3.0f / 2147483648.0f}));
-}
-
-TEST(Vec, InterleaveAndDeinterleaveAreInverse) {
-    const std::int16_t left[5] = {1, 2, 3, 4, 5}, right[5] = {-1, -2, -3, -4, -5};
-    std::int16_t both[10], l[5], r[5];
-    VecInterleave2(5, left, right, both);
-    EXPECT_EQ(both[1], -1);
-    EXPECT_EQ(both[8], 5);
-    VecDeinterleave2(5, both, l, r);
-    EXPECT_TRUE(std::equal(l, l + 5, left) && std::equal(r, r + 5, right));
 }
 
 TEST(Vec, EmptyCallsLeaveTheDestinationUntouched) {
