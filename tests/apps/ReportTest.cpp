@@ -21,44 +21,32 @@ namespace {
 
 constexpr std::uint32_t rate = 44100;
 
-struct Mono {
-    std::vector<float> samples;
-};
+using Mono = std::vector<float>;
 
 Mono Sine(double hz, float amplitude, double seconds) {
     Mono m;
     for (int i = 0; i < int(seconds * rate); ++i)
-        m.samples.push_back(amplitude * float(std::sin(2.0 * std::numbers::pi * hz * i / rate)));
+        m.push_back(amplitude * float(std::sin(2.0 * std::numbers::pi * hz * i / rate)));
     return m;
-}
-
-Mono Hiss(float deviation, double seconds) {
-    return {WhiteNoise(std::size_t(seconds * rate), deviation, 1)};
 }
 
 // The page of a mono restore from `input` to `output`, fed in host-sized blocks with the
 // output `lag` frames behind the input, as a restore delivers it.
 std::string Report(ReportBuilder& builder, const Mono& input, const Mono& output, int lag = 0) {
     const int block = 4410;
-    const int frames = int(input.samples.size());
+    const int frames = int(input.size());
     for (int at = 0; at < frames + lag; at += block) {
-        if (at < frames)
-            builder.AddInput(std::min(block, frames - at), input.samples.data() + at, nullptr);
+        if (at < frames) builder.AddInput(std::min(block, frames - at), input.data() + at, nullptr);
         const int from = at - lag;
         const int end = std::min(frames, from + block);
         if (end > std::max(from, 0))
-            builder.AddOutput(end - std::max(from, 0), output.samples.data() + std::max(from, 0),
-                              nullptr);
+            builder.AddOutput(end - std::max(from, 0), output.data() + std::max(from, 0), nullptr);
     }
     return builder.Page();
 }
 
-ReportSetup MonoSetup(std::size_t frames) {
-    ReportSetup setup;
-    setup.title = "test";
-    setup.channels = 1;
-    setup.frames = std::int64_t(frames);
-    return setup;
+ReportSetup MonoSetup(std::size_t frames, double outputGainDb = 0.0) {
+    return {"test", rate, 1, std::int64_t(frames), outputGainDb, {}, ""};
 }
 
 Image Picture(const std::string& page, const std::string& id) {
@@ -117,6 +105,13 @@ double Luma(Rgb c) {
     return 255.0 * (0.2126 * linear(c.r) + 0.7152 * linear(c.g) + 0.0722 * linear(c.b));
 }
 
+double Brightest(const Image& image) {
+    double brightest = 0.0;
+    for (const Rgb& pixel : image.Pixels())
+        brightest = std::max(brightest, Luma(pixel));
+    return brightest;
+}
+
 } // namespace
 
 TEST(ReportTest, ColourScaleGrowsInLightnessSoItReadsInGrey) {
@@ -131,7 +126,7 @@ TEST(ReportTest, ToneAppearsAtItsFrequencyOnTheLabelledAxis) {
     const auto logScale = [](double a, double b, double t) { return a * std::pow(b / a, t); };
     for (double hz : {250.0, 1000.0, 6000.0}) {
         const Mono tone = Sine(hz, 0.5f, 3.0);
-        ReportBuilder builder(MonoSetup(tone.samples.size()));
+        ReportBuilder builder(MonoSetup(tone.size()));
         const std::string page = Report(builder, tone, tone);
         const Image input = Picture(page, "input");
         ASSERT_EQ(input.Width(), ReportBuilder::width);
@@ -149,12 +144,12 @@ TEST(ReportTest, ToneAppearsAtItsFrequencyOnTheLabelledAxis) {
 }
 
 TEST(ReportTest, RemovedClickShowsAtItsTimeInSpectrogramAndTimeline) {
-    const Mono hiss = Hiss(0.001f, 5.0);
+    const Mono hiss = WhiteNoise(5 * rate, 0.001f, 1);
     Mono clicked = hiss;
     const int at = int(2.5 * rate);
     for (int i = 0; i < 4; ++i)
-        clicked.samples[std::size_t(at + i)] += 0.8f * (i % 2 ? -1.0f : 1.0f);
-    ReportBuilder builder(MonoSetup(hiss.samples.size()));
+        clicked[std::size_t(at + i)] += 0.8f * (i % 2 ? -1.0f : 1.0f);
+    ReportBuilder builder(MonoSetup(hiss.size()));
     builder.Observer().OnRepair({DSP::RepairKind::click, 0, at, 4, 0.8f});
     const std::string page = Report(builder, clicked, hiss, 3000);
 
@@ -190,40 +185,26 @@ TEST(ReportTest, RemovedClickShowsAtItsTimeInSpectrogramAndTimeline) {
 }
 
 TEST(ReportTest, CleanFileRemovesNothingOnceTheDeclipHeadroomIsUndone) {
-    Mono music = Sine(440.0, 0.6f, 2.0);
+    Mono music = Sine(440.0, 0.6f, 2.0), quieter = music;
     const Mono overtone = Sine(3000.0, 0.2f, 2.0);
-    for (std::size_t i = 0; i < music.samples.size(); ++i)
-        music.samples[i] += overtone.samples[i];
-    Mono quieter = music;
-    for (float& x : quieter.samples)
-        x *= DSP::DbToAmplitude(-6.0f);
-    ReportSetup setup = MonoSetup(music.samples.size());
-    setup.outputGainDb = -6.0;
-    ReportBuilder builder(setup);
+    for (std::size_t i = 0; i < music.size(); ++i) {
+        music[i] += overtone[i];
+        quieter[i] = music[i] * DSP::DbToAmplitude(-6.0f);
+    }
+    ReportBuilder builder(MonoSetup(music.size(), -6.0));
     const std::string page = Report(builder, music, quieter, 12345);
 
-    const double faint = Luma(ColorMap::Levels()(0.15f));
-    const Image removed = Picture(page, "removed");
-    double brightest = 0.0;
-    for (const Rgb& pixel : removed.Pixels())
-        brightest = std::max(brightest, Luma(pixel));
-    EXPECT_LT(brightest, faint);
-    double inputBrightest = 0.0;
-    const Image input = Picture(page, "input");
-    for (const Rgb& pixel : input.Pixels())
-        inputBrightest = std::max(inputBrightest, Luma(pixel));
-    EXPECT_GT(inputBrightest, Luma(ColorMap::Levels()(0.9f)));
+    EXPECT_LT(Brightest(Picture(page, "removed")), Luma(ColorMap::Levels()(0.15f)));
+    EXPECT_GT(Brightest(Picture(page, "input")), Luma(ColorMap::Levels()(0.9f)));
 }
 
 TEST(ReportTest, TablesGiveTheRepairsAndLevelsMeasured) {
     const Mono tone = Sine(1000.0, 0.5f, 4.0);
     Mono halved = tone;
     for (std::size_t i = 0; i < 2 * rate; ++i)
-        halved.samples[i] *= 0.5f;
-    ReportSetup setup = MonoSetup(tone.samples.size());
-    setup.noiseStretch = FrameRange{0, 2 * rate};
-    setup.noiseSource = "0:00-0:02 of the input";
-    ReportBuilder builder(setup);
+        halved[i] *= 0.5f;
+    ReportBuilder builder({"test", rate, 1, std::int64_t(tone.size()), 0.0, FrameRange{0, 2 * rate},
+                           "0:00-0:02 of the input"});
     for (int i = 0; i < 7; ++i)
         builder.Observer().OnRepair({DSP::RepairKind::click, 0, 10000 * i, 3 + i, 0.25f});
     builder.Observer().OnRepair({DSP::RepairKind::clippedRun, 0, 90000, 441, 1.0f});
@@ -256,11 +237,11 @@ TEST(ReportTest, TablesGiveTheRepairsAndLevelsMeasured) {
 }
 
 TEST(ReportTest, ProfileOfNoiseLiesOnTheLongTermLevelsOfThatNoise) {
-    const Mono hiss = Hiss(0.01f, 3.0);
-    LongTermLevels measured(Denoise::FrameSizeForRate(rate), std::int64_t(hiss.samples.size()));
-    while (measured.NextStart() + measured.Size() <= std::int64_t(hiss.samples.size()))
-        measured.Add({hiss.samples.data() + measured.NextStart()});
-    ReportBuilder builder(MonoSetup(hiss.samples.size()));
+    const Mono hiss = WhiteNoise(3 * rate, 0.01f, 1);
+    LongTermLevels measured(Denoise::FrameSizeForRate(rate), std::int64_t(hiss.size()));
+    while (measured.NextStart() + measured.Size() <= std::int64_t(hiss.size()))
+        measured.Add({hiss.data() + measured.NextStart()});
+    ReportBuilder builder(MonoSetup(hiss.size()));
     builder.SetNoiseProfile({measured.LevelsDb()});
     const Image plot = Picture(Report(builder, hiss, hiss), "spectra");
     // The profile (drawn last) covers the input's and output's lines wherever they agree.
