@@ -39,9 +39,6 @@ TEST(Options, RestoreTakesFilesSlidersSwitchesAndFormat) {
     EXPECT_DOUBLE_EQ(o.trainRange->start, 1.0);
     EXPECT_DOUBLE_EQ(*o.trainRange->end, 2.5);
     EXPECT_TRUE(o.force);
-    EXPECT_FALSE(o.quiet);
-    EXPECT_FALSE(o.trainAuto);
-    EXPECT_TRUE(o.highQuality);
 }
 
 // Without a source of the noise restore finds it itself; the last --train counts.

@@ -16,7 +16,7 @@ public:
     ~LilvHost();
     const LilvPlugin* Find(const char* uri) const;
     const LV2_Feature* const* Features() const { return features; }
-    LV2_URID_Map* Map() { return &map; }
+    LV2_URID Urid(const char* uri) { return MapUri(this, uri); }
 
 private:
     static LV2_URID MapUri(LV2_URID_Map_Handle handle, const char* uri);
@@ -39,8 +39,6 @@ public:
     void Run(const std::vector<std::vector<float>>& in, std::size_t at, std::uint32_t frames,
              std::vector<std::vector<float>>& out);
     LilvInstance* Instance() { return instance; }
-    const LilvPlugin* Plugin() const { return plugin; }
-    std::map<std::string, float>& Controls() { return controls; }
     std::uint32_t Channels() const { return std::uint32_t(audioIn.size()); }
 
 private:

@@ -63,20 +63,18 @@ Bytes SaveBlock(LilvHost& host, PluginRun& run) {
     Store store;
     const auto keep = [](LV2_State_Handle h, std::uint32_t, const void* data, std::size_t size,
                          std::uint32_t type, std::uint32_t) {
-        auto& s = *static_cast<Store*>(h);
-        s.block.assign(static_cast<const std::uint8_t*>(data),
-                       static_cast<const std::uint8_t*>(data) + size);
-        s.type = type;
+        const auto* bytes = static_cast<const std::uint8_t*>(data);
+        *static_cast<Store*>(h) = {{bytes, bytes + size}, type};
         return LV2_STATE_SUCCESS;
     };
     EXPECT_EQ(StateOf(run).save(run.Instance()->lv2_handle, keep, &store, 0, nullptr),
               LV2_STATE_SUCCESS);
-    EXPECT_EQ(store.type, host.Map()->map(host.Map()->handle, LV2_ATOM__Chunk));
+    EXPECT_EQ(store.type, host.Urid(LV2_ATOM__Chunk));
     return store.block;
 }
 
 LV2_State_Status LoadBlock(LilvHost& host, PluginRun& run, Bytes block) {
-    Store store{std::move(block), host.Map()->map(host.Map()->handle, LV2_ATOM__Chunk)};
+    Store store{std::move(block), host.Urid(LV2_ATOM__Chunk)};
     const auto give = [](LV2_State_Handle h, std::uint32_t, std::size_t* size, std::uint32_t* type,
                          std::uint32_t* flags) -> const void* {
         auto& s = *static_cast<Store*>(h);
