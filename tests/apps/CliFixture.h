@@ -102,9 +102,10 @@ protected:
     const fs::path& dir = folder.path;
 };
 
-// Music with crackle, hiss and clipping, the kind of input the effect is for.
-inline StereoSignal Damaged(double seconds, std::uint32_t rate = 44100) {
-    StereoSignal s = SynthesiseMusic(0.5, seconds - 0.5, rate, 1.2f);
+// Music with crackle, hiss and clipping after `leadIn` seconds of hiss alone, the kind of
+// input the effect is for.
+inline StereoSignal Damaged(double seconds, std::uint32_t rate = 44100, double leadIn = 0.5) {
+    StereoSignal s = SynthesiseMusic(leadIn, seconds - leadIn, rate, 1.2f);
     AddCrackle(s, 20.0, 7);
     AddHiss(s, -50.0f, 8);
     Clip(s, 1.0f);

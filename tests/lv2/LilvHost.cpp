@@ -11,14 +11,6 @@ constexpr std::size_t maxBlock = 8192;
 
 } // namespace
 
-LilvHost::LilvHost() : world(lilv_world_new()) {
-    lilv_world_load_all(world);
-}
-
-LilvHost::~LilvHost() {
-    lilv_world_free(world);
-}
-
 LV2_URID LilvHost::MapUri(LV2_URID_Map_Handle handle, const char* uri) {
     auto& uris = static_cast<LilvHost*>(handle)->uris;
     return uris.emplace(uri, LV2_URID(uris.size() + 1)).first->second;

@@ -26,15 +26,6 @@ using Bytes = std::vector<std::uint8_t>;
 constexpr std::size_t endMargin = 200;
 constexpr double noiseSeconds = 1.5;
 
-// A record transfer: hiss alone for noiseSeconds, then music with crackle and clipping.
-void WriteDamaged(const std::string& path, std::uint32_t rate) {
-    StereoSignal signal = SynthesiseMusic(noiseSeconds, 1.5, rate, 0.9f);
-    AddCrackle(signal, 20.0, 7);
-    AddHiss(signal, -50.0f, 11);
-    Clip(signal, 0.7f);
-    Write(path, signal);
-}
-
 Planar ReadPlanar(const std::string& path) {
     const Audio audio = Read(path);
     EXPECT_GT(audio.info.channels, 0) << path;
@@ -100,13 +91,6 @@ Planar RunInRandomBlocks(PluginRun& run, const Planar& in, std::size_t end, unsi
     return out;
 }
 
-// The latency the plug-in reports with its present settings.
-std::size_t Latency(PluginRun& run) {
-    Planar none(run.Channels());
-    run.Run(none, 0, 0, none);
-    return std::size_t(run.Latency());
-}
-
 float LargestDifference(const Planar& lv2, std::size_t latency, const Planar& cli) {
     float largest = 0;
     for (std::size_t c = 0; c < cli.size(); ++c) {
@@ -119,8 +103,8 @@ float LargestDifference(const Planar& lv2, std::size_t latency, const Planar& cl
 class Lv2Host : public Cli, public ::testing::WithParamInterface<std::uint32_t> {
 protected:
     void SetUp() override {
-        WriteDamaged(At("damaged.wav"), GetParam());
-        // The noise lasts noiseSeconds.
+        Write(At("damaged.wav"), Damaged(noiseSeconds + 1.5, GetParam(), noiseSeconds));
+        // The profile of the hiss alone, the first noiseSeconds.
         Ok({"train", At("damaged.wav"), At("noise.profile"), "--range", "0-1.5", "--quiet"});
         input = ReadPlanar(At("damaged.wav"));
     }
@@ -140,7 +124,7 @@ TEST_P(Lv2Host, RestoresAsTheCommandLineDoesInAnyBlockLengths) {
         run.Set("amount", 0.8f);
         run.Set("declip", 0.0f);
         run.Set("quality", port);
-        const std::size_t latency = Latency(run);
+        const std::size_t latency = run.Latency();
         ASSERT_GT(latency, 0u);
         const Planar out = RunInRandomBlocks(run, input, input[0].size() + latency, GetParam());
         EXPECT_LT(LargestDifference(out, latency, ReadPlanar(At("cli.wav"))), 1e-6f);
@@ -151,7 +135,7 @@ TEST_P(Lv2Host, RestoresAsTheCommandLineDoesInAnyBlockLengths) {
 TEST_P(Lv2Host, BypassDelaysTheInputByTheLatency) {
     PluginRun run(host, SONAVEL_LV2_STEREO_URI, GetParam());
     run.Set("enabled", 0.0f);
-    const std::size_t latency = Latency(run);
+    const std::size_t latency = run.Latency();
     ASSERT_GT(latency, 0u);
     const Planar out = RunInRandomBlocks(run, input, input[0].size() + latency, 4);
     EXPECT_EQ(LargestDifference(out, latency, input), 0.0f);
@@ -162,7 +146,7 @@ TEST_P(Lv2Host, TrainPortLearnsTheProfileOfSonavelTrain) {
     PluginRun run(host, SONAVEL_LV2_STEREO_URI, GetParam());
     Planar out(2);
     run.Set("denoise", 0.0f);
-    const std::size_t delay = Latency(run);
+    const std::size_t delay = run.Latency();
     run.Set("denoise", 1.0f);
     const auto noiseEnd = std::size_t(std::llround(noiseSeconds * GetParam()));
     RunInRandomBlocks(run, input, delay, 1);
@@ -187,6 +171,30 @@ TEST_P(Lv2Host, TrainPortLearnsTheProfileOfSonavelTrain) {
     lilv_instance_activate(run.Instance());
     EXPECT_EQ(RunInRandomBlocks(run, input, input[0].size(), 2),
               RunInRandomBlocks(fresh, input, input[0].size(), 3));
+}
+
+// As a user on the command line: lv2apply puts the whole file through the plug-in.
+TEST_P(Lv2Host, Lv2applyRestoresAFileOnTheCommandLine) {
+#ifdef SONAVEL_SANITIZED
+    GTEST_SKIP() << "lv2apply cannot load a plug-in built with the sanitizers";
+#endif
+    Ok({"-i", At("damaged.wav"), "-o", At("out.wav"), "-c", "declip", "0", "-c", "denoise", "0",
+        SONAVEL_LV2_STEREO_URI},
+       "lv2apply");
+    // Without a profile restore learns the noise by itself, which lv2apply cannot.
+    Ok({"restore", At("damaged.wav"), At("cli.wav"), "--no-declip", "--no-denoise", "--format",
+        "float", "--quiet"});
+    const Planar applied = ReadPlanar(At("out.wav"));
+    Planar cli = ReadPlanar(At("cli.wav"));
+    PluginRun run(host, SONAVEL_LV2_STEREO_URI, GetParam());
+    run.Set("declip", 0.0f);
+    run.Set("denoise", 0.0f);
+    const std::size_t latency = run.Latency();
+    ASSERT_EQ(applied[0].size(), cli[0].size());
+    // lv2apply does not compensate the delay: compare what it has of the file.
+    for (auto& channel : cli)
+        channel.resize(channel.size() - latency);
+    EXPECT_LT(LargestDifference(applied, latency, cli), 1e-6f);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rates, Lv2Host, ::testing::Values(44100u, 48000u, 96000u));
@@ -216,39 +224,11 @@ TEST_F(Lv2Latency, PortEqualsInfoForEveryStageCombination) {
                     run.Set(ports[s], float((mask >> s) & 1));
                     if ((mask >> s) & 1) expected += std::uint32_t(quality["stages"][ports[s]]);
                 }
-                EXPECT_EQ(Latency(run), expected) << uri << " " << rate << " " << mask;
+                EXPECT_EQ(run.Latency(), expected) << uri << " " << rate << " " << mask;
                 EXPECT_TRUE((mask & 7) != 7 || quality["latency"] == expected) << quality;
             }
         }
     }
-}
-
-class Lv2Apply : public Cli {};
-
-// As a user on the command line: lv2apply puts the whole file through the plug-in.
-TEST_F(Lv2Apply, RestoresAFileOnTheCommandLine) {
-#ifdef SONAVEL_SANITIZED
-    GTEST_SKIP() << "lv2apply cannot load a plug-in built with the sanitizers";
-#endif
-    WriteDamaged(At("damaged.wav"), 44100);
-    Ok({"-i", At("damaged.wav"), "-o", At("out.wav"), "-c", "declip", "0", "-c", "denoise", "0",
-        SONAVEL_LV2_STEREO_URI},
-       "lv2apply");
-    // Without a profile restore learns the noise by itself, which lv2apply cannot.
-    Ok({"restore", At("damaged.wav"), At("cli.wav"), "--no-declip", "--no-denoise", "--format",
-        "float", "--quiet"});
-    const Planar applied = ReadPlanar(At("out.wav"));
-    Planar cli = ReadPlanar(At("cli.wav"));
-    LilvHost host;
-    PluginRun run(host, SONAVEL_LV2_STEREO_URI, 44100);
-    run.Set("declip", 0.0f);
-    run.Set("denoise", 0.0f);
-    const std::size_t latency = Latency(run);
-    ASSERT_EQ(applied[0].size(), cli[0].size());
-    // lv2apply does not compensate the delay: compare what it has of the file.
-    for (auto& channel : cli)
-        channel.resize(channel.size() - latency);
-    EXPECT_LT(LargestDifference(applied, latency, cli), 1e-6f);
 }
 
 } // namespace
