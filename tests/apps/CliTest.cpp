@@ -152,25 +152,23 @@ TEST_F(Cli, RefusalsExplainThemselvesAndLeaveNothing) {
         Args args;
         int code;
         const char* says;
-    } cases[] = {
-        {{in, At("kept.wav")}, 4, "exists"},
-        {{in, dir.string() + "/./in.wav", "--force"}, 4, ""},
-        {{At("missing.wav"), out}, 3, ""},
-        {{At("kept.wav"), out}, 3, ""},
-        {{At("six.wav"), out}, 3, ""},
-        {{in, out, "--profile", At("bad.profile")}, 3, "not a Sonavel profile"},
-        {{in, out, "--profile", At("folder")}, 3, "not a Sonavel profile"},
-        {{in, out, "--profile", At("nan.profile")}, 3, "not a Sonavel profile"},
-        {{in, out, "--amount", "2"}, 2, ""},
-        {{in, At("out.flac"), "--format", "double"}, 2, ""},
-        {{in, out, "--train", "0-9"}, 2, "outside"},
-        {{in, out, "--train", "0-0.1"}, 2, ""},
-        {{in, out, "--train", "1e15-"}, 2, "outside"},
-        {{in, out, "--train", "0-1e300"}, 2, "outside"},
-        {{in, out, "--train", "1e308-"}, 2, "outside"},
-        {{At("fast.wav"), At("out.flac"), "--train", "0-0.5"}, 2, "768000 Hz"},
-        {{in, At("nofolder/out.wav")}, 4, ""},
-    };
+    } cases[] = {{{in, At("kept.wav")}, 4, "exists"},
+                 {{in, dir.string() + "/./in.wav", "--force"}, 4, ""},
+                 {{At("missing.wav"), out}, 3, ""},
+                 {{At("kept.wav"), out}, 3, ""},
+                 {{At("six.wav"), out}, 3, ""},
+                 {{in, out, "--profile", At("bad.profile")}, 3, "not a Sonavel profile"},
+                 {{in, out, "--profile", At("folder")}, 3, "not a Sonavel profile"},
+                 {{in, out, "--profile", At("nan.profile")}, 3, "not a Sonavel profile"},
+                 {{in, out, "--amount", "2"}, 2, ""},
+                 {{in, At("out.flac"), "--format", "double"}, 2, ""},
+                 {{in, out, "--train", "0-9"}, 2, "outside"},
+                 {{in, out, "--train", "0-0.1"}, 2, ""},
+                 {{in, out, "--train", "1e15-"}, 2, "outside"},
+                 {{in, out, "--train", "0-1e300"}, 2, "outside"},
+                 {{in, out, "--train", "1e308-"}, 2, "outside"},
+                 {{At("fast.wav"), At("out.flac"), "--train", "0-0.5"}, 2, "768000 Hz"},
+                 {{in, At("nofolder/out.wav")}, 4, ""}};
     for (const auto& c : cases) {
         Args args{"restore"};
         args.insert(args.end(), c.args.begin(), c.args.end());

@@ -103,13 +103,9 @@ TEST(Shards, MixedCollectionBalancedWithinTheLongestFileAndSplitAlikeInAnyOrder)
         EXPECT_EQ(all[i], inputs[i].path);
 }
 
+// 4 shards of 2 CPUs each, with quotes, spaces and a % in the paths.
 SlurmJob ArchiveJob(const std::string& sonavel) {
-    SlurmJob job;
-    job.shards = 4;
-    job.cpusPerTask = 2;
-    job.sonavel = sonavel;
-    job.workingDirectory = "/srv/vault";
-    job.outputFolder = "/srv/restored 100%";
+    SlurmJob job{4, 2, sonavel, "/srv/vault", "/srv/restored 100%", {}, {}};
     job.batchArguments = {"tapes/side A.flac", "it's \"live\".wav", "/srv/restored 100%",
                           "--amount", "0.5"};
     job.sbatchOptions = {"--partition=audio", "--comment", "vault run 3"};

@@ -125,7 +125,6 @@ TEST_P(Lv2Host, RestoresAsTheCommandLineDoesInAnyBlockLengths) {
         run.Set("declip", 0.0f);
         run.Set("quality", port);
         const std::size_t latency = run.Latency();
-        ASSERT_GT(latency, 0u);
         const Planar out = RunInRandomBlocks(run, input, input[0].size() + latency, GetParam());
         EXPECT_LT(LargestDifference(out, latency, ReadPlanar(At("cli.wav"))), 1e-6f);
     }
@@ -136,7 +135,6 @@ TEST_P(Lv2Host, BypassDelaysTheInputByTheLatency) {
     PluginRun run(host, SONAVEL_LV2_STEREO_URI, GetParam());
     run.Set("enabled", 0.0f);
     const std::size_t latency = run.Latency();
-    ASSERT_GT(latency, 0u);
     const Planar out = RunInRandomBlocks(run, input, input[0].size() + latency, 4);
     EXPECT_EQ(LargestDifference(out, latency, input), 0.0f);
 }
