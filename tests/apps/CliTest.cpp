@@ -9,15 +9,29 @@ namespace {
 
 using namespace cli_test;
 
-TEST_F(Cli, EveryFormatComesOutWithTheInputsLengthAndFormat) {
+// Every format comes out with the input's length, channels and format. With every stage
+// off the output is the input, aligned, within one step of the format: the engine's
+// anti-denormal offset can move a sample across an integer step, and the engine's float
+// holds 24 bits, so 32-bit samples come back within its precision; Vorbis is lossy, yet
+// far closer than a misaligned file would be. Files shorter than the latency come back
+// whole from the flushed tail.
+TEST_F(Cli, EveryFormatComesOutWithTheInputsLengthAndFormatAndAlignedWithEveryStageOff) {
     const StereoSignal music = Damaged(2.0);
-    const std::pair<int, const char*> formats[] = {
-        {SF_FORMAT_WAV | SF_FORMAT_PCM_16, "wav"},   {SF_FORMAT_WAV | SF_FORMAT_PCM_24, "wav"},
-        {SF_FORMAT_WAV | SF_FORMAT_PCM_32, "wav"},   {SF_FORMAT_WAV | SF_FORMAT_FLOAT, "wav"},
-        {SF_FORMAT_WAV | SF_FORMAT_DOUBLE, "wav"},   {SF_FORMAT_WAVEX | SF_FORMAT_PCM_24, "wav"},
-        {SF_FORMAT_FLAC | SF_FORMAT_PCM_16, "flac"}, {SF_FORMAT_AIFF | SF_FORMAT_PCM_24, "aiff"},
-        {SF_FORMAT_OGG | SF_FORMAT_VORBIS, "ogg"},   {SF_FORMAT_WAV | SF_FORMAT_PCM_U8, "wav"}};
-    for (const auto& [format, ext] : formats) {
+    const struct {
+        int format;
+        const char* ext;
+        double step;
+    } formats[] = {{SF_FORMAT_WAV | SF_FORMAT_PCM_16, "wav", 0x1p-15},
+                   {SF_FORMAT_WAV | SF_FORMAT_PCM_24, "wav", 0x1p-23},
+                   {SF_FORMAT_WAV | SF_FORMAT_PCM_32, "wav", 0x1p-24},
+                   {SF_FORMAT_WAV | SF_FORMAT_FLOAT, "wav", 1e-6},
+                   {SF_FORMAT_WAV | SF_FORMAT_DOUBLE, "wav", 1e-6},
+                   {SF_FORMAT_WAVEX | SF_FORMAT_PCM_24, "wav", 0x1p-23},
+                   {SF_FORMAT_FLAC | SF_FORMAT_PCM_16, "flac", 0x1p-15},
+                   {SF_FORMAT_AIFF | SF_FORMAT_PCM_24, "aiff", 0x1p-23},
+                   {SF_FORMAT_OGG | SF_FORMAT_VORBIS, "ogg", 0.2}, // measured: 0.093
+                   {SF_FORMAT_WAV | SF_FORMAT_PCM_U8, "wav", 0x1p-7}};
+    for (const auto& [format, ext, step] : formats) {
         for (const int channels : {1, 2}) {
             SCOPED_TRACE(std::to_string(format) + ext + " x" + std::to_string(channels));
             const std::string in = At(std::string("in.") + ext), out = At(std::string("o.") + ext);
@@ -29,32 +43,18 @@ TEST_F(Cli, EveryFormatComesOutWithTheInputsLengthAndFormat) {
             EXPECT_EQ(output.info.format, format);
             // The declipper leaves 6 dB of headroom; restoring removes little energy.
             EXPECT_NEAR(20 * std::log10(Rms(output.samples) / Rms(input.samples)), -6.0, 0.5);
+            Ok({"restore", in, out, "--no-declip", "--no-declick", "--no-denoise", "--force"});
+            EXPECT_LE(LargestDifference(Read(out), input), step);
         }
     }
-}
-
-// With every stage off the output is the input, aligned, whatever its length: files
-// shorter than the latency come back whole from the flushed tail. The engine's
-// anti-denormal offset can move a sample across an integer step, and the engine's float
-// holds 24 bits, so 32-bit samples come back within its precision.
-TEST_F(Cli, WithEveryStageOffTheInputComesBackAlignedWithinOneStep) {
-    const StereoSignal music = Damaged(1.5);
-    const struct {
-        int format;
-        double step;
-        std::size_t frames;
-    } cases[] = {{SF_FORMAT_PCM_16, 0x1p-15, 66150}, {SF_FORMAT_PCM_24, 0x1p-23, 66150},
-                 {SF_FORMAT_PCM_32, 0x1p-24, 66150}, {SF_FORMAT_FLOAT, 1e-6, 0},
-                 {SF_FORMAT_FLOAT, 1e-6, 1},         {SF_FORMAT_FLOAT, 1e-6, 4410}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::to_string(c.format) + " " + std::to_string(c.frames));
+    for (const std::size_t frames : {0, 1, 4410}) {
         StereoSignal part = music;
-        part.left.resize(c.frames);
-        part.right.resize(c.frames);
-        Write(At("in.wav"), part, SF_FORMAT_WAV | c.format);
-        Ok({"restore", At("in.wav"), At("out.wav"), "--no-declip", "--no-declick", "--no-denoise",
+        part.left.resize(frames);
+        part.right.resize(frames);
+        Write(At("short.wav"), part);
+        Ok({"restore", At("short.wav"), At("o.wav"), "--no-declip", "--no-declick", "--no-denoise",
             "--force"});
-        EXPECT_LE(LargestDifference(Read(At("out.wav")), Read(At("in.wav"))), c.step);
+        EXPECT_LE(LargestDifference(Read(At("o.wav")), Read(At("short.wav"))), 1e-6) << frames;
     }
 }
 
