@@ -1,15 +1,7 @@
 #include "tests/lv2/LilvHost.h"
 
-#include <algorithm>
 #include <cmath>
 #include <stdexcept>
-
-namespace {
-
-// The largest block the test hands over.
-constexpr std::size_t maxBlock = 8192;
-
-} // namespace
 
 LV2_URID LilvHost::MapUri(LV2_URID_Map_Handle handle, const char* uri) {
     auto& uris = static_cast<LilvHost*>(handle)->uris;

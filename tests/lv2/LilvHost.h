@@ -44,6 +44,9 @@ public:
     LilvInstance* Instance() { return instance; }
 
 private:
+    // The largest block the tests hand over.
+    static constexpr std::size_t maxBlock = 8192;
+
     const LilvPlugin* plugin;
     LilvInstance* instance;
     std::map<std::string, float> controls;

@@ -195,38 +195,33 @@ TEST_P(Lv2Host, Lv2applyRestoresAFileOnTheCommandLine) {
     EXPECT_LT(LargestDifference(applied, latency, cli), 1e-6f);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rates, Lv2Host, ::testing::Values(44100u, 48000u, 96000u));
-
-class Lv2Latency : public Cli {};
-
 // Each switched-on stage adds its share from `sonavel info --json` to the block framing;
 // with all of them on that is the whole latency info gives, for the default (high)
 // quality and the standard one.
-TEST_F(Lv2Latency, PortEqualsInfoForEveryStageCombination) {
-    LilvHost host;
-    for (const std::uint32_t rate : {44100u, 48000u, 96000u}) {
-        const auto info =
-            nlohmann::json::parse(Ok({"info", "--json", "--rate", std::to_string(rate)}).out);
-        EXPECT_EQ(info["quality"], "high");
-        EXPECT_EQ(info["latency"], info["qualities"]["high"]["latency"]);
-        for (const char* uri : {SONAVEL_LV2_STEREO_URI, SONAVEL_LV2_MONO_URI}) {
-            PluginRun run(host, uri, rate);
-            // The port's default is the command line's: the latencies "stages" lists.
-            EXPECT_EQ(info["stages"], info["qualities"]["high"]["stages"]);
-            for (int mask = 0; mask < 16; ++mask) {
-                const auto& quality = info["qualities"][(mask & 8) ? "standard" : "high"];
-                run.Set("quality", (mask & 8) ? 0.0f : 1.0f);
-                std::uint32_t expected = quality["stages"]["framing"];
-                const char* const ports[] = {"declip", "declick", "denoise"};
-                for (int s = 0; s < 3; ++s) {
-                    run.Set(ports[s], float((mask >> s) & 1));
-                    if ((mask >> s) & 1) expected += std::uint32_t(quality["stages"][ports[s]]);
-                }
-                EXPECT_EQ(run.Latency(), expected) << uri << " " << rate << " " << mask;
-                EXPECT_TRUE((mask & 7) != 7 || quality["latency"] == expected) << quality;
+TEST_P(Lv2Host, LatencyPortEqualsInfoForEveryStageCombination) {
+    const auto info =
+        nlohmann::json::parse(Ok({"info", "--json", "--rate", std::to_string(GetParam())}).out);
+    EXPECT_EQ(info["quality"], "high");
+    EXPECT_EQ(info["latency"], info["qualities"]["high"]["latency"]);
+    // The port's default is the command line's: the latencies "stages" lists.
+    EXPECT_EQ(info["stages"], info["qualities"]["high"]["stages"]);
+    for (const char* uri : {SONAVEL_LV2_STEREO_URI, SONAVEL_LV2_MONO_URI}) {
+        PluginRun run(host, uri, GetParam());
+        for (int mask = 0; mask < 16; ++mask) {
+            const auto& quality = info["qualities"][(mask & 8) ? "standard" : "high"];
+            run.Set("quality", (mask & 8) ? 0.0f : 1.0f);
+            std::uint32_t expected = quality["stages"]["framing"];
+            const char* const ports[] = {"declip", "declick", "denoise"};
+            for (int s = 0; s < 3; ++s) {
+                run.Set(ports[s], float((mask >> s) & 1));
+                if ((mask >> s) & 1) expected += std::uint32_t(quality["stages"][ports[s]]);
             }
+            EXPECT_EQ(run.Latency(), expected) << uri << " " << mask;
+            EXPECT_TRUE((mask & 7) != 7 || quality["latency"] == expected) << quality;
         }
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Rates, Lv2Host, ::testing::Values(44100u, 48000u, 96000u));
 
 } // namespace
