@@ -262,12 +262,9 @@ constexpr int clippedLength = 20;
 // A quiet tone over hiss with one click at 2.5 s and one flat-topped clipped run at 2 s.
 StereoSignal ClickAndClip() {
     StereoSignal s;
-    const std::size_t frames = 5 * 44100;
-    std::srand(3);
-    for (std::size_t i = 0; i < frames; ++i) {
-        const float hiss = 0.002f * (float(std::rand()) / float(RAND_MAX) - 0.5f);
-        s.left.push_back(0.2f * float(std::sin(2.0 * M_PI * 440.0 * double(i) / 44100.0)) + hiss);
-    }
+    s.left = WhiteNoise(5 * 44100, 0.0006f, 3);
+    for (std::size_t i = 0; i < s.left.size(); ++i)
+        s.left[i] += 0.2f * float(std::sin(2.0 * M_PI * 440.0 * double(i) / 44100.0));
     const float click[] = {0.6f, -0.5f, 0.4f, -0.3f};
     for (int k = 0; k < 4; ++k)
         s.left[std::size_t(clickFrame + k)] += click[k];
