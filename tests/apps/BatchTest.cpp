@@ -2,7 +2,6 @@
 // good ones, a batch killed and run again, and outputs equal to `restore`'s.
 
 #include <chrono>
-#include <cstdlib>
 #include <map>
 #include <thread>
 
@@ -23,7 +22,7 @@ protected:
                                      std::to_string(i) + (i % 3 == 2 ? ".flac" : ".wav");
             fs::create_directories(fs::path(At(name)).parent_path());
             const int format = (i % 3 == 2 ? SF_FORMAT_FLAC : SF_FORMAT_WAV) | SF_FORMAT_PCM_16;
-            Write(At(name), format, Damaged(seconds + 0.25 * i, i % 2 ? 48000 : 44100), 1 + i % 2);
+            Write(At(name), Damaged(seconds + 0.25 * i, i % 2 ? 48000 : 44100), format, 1 + i % 2);
             names.push_back(name);
         }
         return names;
@@ -39,25 +38,14 @@ protected:
         }
         return records;
     }
-
-    std::vector<fs::path> Temporaries() const {
-        std::vector<fs::path> found;
-        for (const auto& entry : fs::recursive_directory_iterator(dir)) {
-            if (entry.path().filename().string().find(".sonavel-") != std::string::npos)
-                found.push_back(entry.path());
-        }
-        return found;
-    }
 };
 
 TEST_F(Batch, OutputsEqualRestoresFileByFileInAMirroredTreeWithAManifest) {
     const auto inputs = MakeCollection(6);
     const std::vector<std::string> options = {"--train", "0-1", "--amount", "0.8", "--quiet"};
-    std::vector<std::string> args = {"batch", At("in"), At("out"), "-j", "3", "--ext", "wav"};
+    Args args = {"batch", At("in"), At("out"), "-j", "3", "--ext", "wav"};
     args.insert(args.end(), options.begin(), options.end());
-    const RunResult run = Sonavel(args);
-    ASSERT_EQ(run.code, 0) << run.err;
-    EXPECT_NE(run.out.find("6 restored, 0 already complete, 0 failed"), std::string::npos);
+    EXPECT_NE(Ok(args).out.find("6 restored, 0 already complete, 0 failed"), std::string::npos);
 
     const auto records = Latest("out/manifest.jsonl");
     ASSERT_EQ(records.size(), 6u);
@@ -65,9 +53,9 @@ TEST_F(Batch, OutputsEqualRestoresFileByFileInAMirroredTreeWithAManifest) {
         SCOPED_TRACE(input);
         const std::string output =
             fs::path(At("out/" + input.substr(3))).replace_extension(".wav").string();
-        std::vector<std::string> restore = {"restore", At(input), At("alone.wav"), "--force"};
+        Args restore = {"restore", At(input), At("alone.wav"), "--force"};
         restore.insert(restore.end(), options.begin(), options.end());
-        ASSERT_EQ(Sonavel(restore).code, 0);
+        Ok(restore);
         const Audio alone = Read(At("alone.wav"));
         const Audio batch = Read(output);
         EXPECT_EQ(batch.info.format & SF_FORMAT_TYPEMASK, SF_FORMAT_WAV);
@@ -114,7 +102,8 @@ TEST_F(Batch, AKilledBatchLeavesNoPartialOutputAndARerunDoesOnlyTheRest) {
     const pid_t pid = Start({"batch", At("in"), At("out"), "-j", "1", "--quiet"});
     // Killed once the first file is recorded, while a later one is being written.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (ReadText(At("out/manifest.jsonl")).empty() && std::chrono::steady_clock::now() < deadline)
+    while (ReadText(At("out/manifest.jsonl")).empty() &&
+           std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     kill(pid, SIGKILL);
     Finish(pid);
@@ -128,30 +117,28 @@ TEST_F(Batch, AKilledBatchLeavesNoPartialOutputAndARerunDoesOnlyTheRest) {
     ASSERT_GE(finished, 1u);
     ASSERT_LT(finished, inputs.size()) << "the batch ended before the kill";
 
-    const RunResult rerun = Sonavel({"batch", At("in"), At("out"), "--quiet"});
-    ASSERT_EQ(rerun.code, 0) << rerun.err;
+    const RunResult rerun = Ok({"batch", At("in"), At("out"), "--quiet"});
     EXPECT_NE(rerun.out.find(std::to_string(inputs.size() - finished) + " restored, " +
                              std::to_string(finished) + " already complete"),
               std::string::npos)
         << rerun.out;
-    EXPECT_EQ(Temporaries(), std::vector<fs::path>{});
+    for (const auto& entry : fs::recursive_directory_iterator(dir))
+        EXPECT_EQ(entry.path().filename().string().find(".sonavel-"), std::string::npos)
+            << entry.path();
     for (const std::string& input : inputs)
         EXPECT_EQ(Read(At("out/" + input.substr(3))).info.frames, Read(At(input)).info.frames);
 }
 
 TEST_F(Batch, ShardsSplitTheCollectionAndTheirPartsMerge) {
     MakeCollection(5);
-    for (const char* shard : {"0/2", "1/2"}) {
-        const RunResult run = Sonavel({"batch", At("in"), At("out"), "--shard", shard, "--quiet"});
-        ASSERT_EQ(run.code, 0) << run.err;
-    }
+    for (const char* shard : {"0/2", "1/2"})
+        Ok({"batch", At("in"), At("out"), "--shard", shard, "--quiet"});
     const auto first = Latest("out/manifest.0.jsonl");
     const auto second = Latest("out/manifest.1.jsonl");
     EXPECT_EQ(first.size() + second.size(), 5u);
     for (const auto& [input, record] : first)
         EXPECT_FALSE(second.contains(input)) << input;
-    const RunResult status = Sonavel({"batch", "--status", At("out")});
-    EXPECT_EQ(status.code, 0);
+    const RunResult status = Ok({"batch", "--status", At("out")});
     EXPECT_NE(status.out.find("files done: 5"), std::string::npos) << status.out;
 }
 
@@ -166,11 +153,9 @@ TEST_F(Batch, ABatchThatCannotRunSaysWhyWithRestoresExitCodes) {
     EXPECT_EQ(Sonavel({"batch", At("in"), At("file/out")}).code, 4);
 
     // No sbatch: the job script stays for the user, with the task's own command.
-    const std::string path = std::getenv("PATH");
-    setenv("PATH", "/nonexistent", 1);
-    const RunResult slurm = Sonavel({"batch", At("in"), At("out"), "--slurm", "--shards", "3",
-                                     "-j", "2", "--amount", "0.7"});
-    setenv("PATH", path.c_str(), 1);
+    const ScopedEnv noSbatch("PATH", "/nonexistent");
+    const RunResult slurm = Sonavel(
+        {"batch", At("in"), At("out"), "--slurm", "--shards", "3", "-j", "2", "--amount", "0.7"});
     EXPECT_EQ(slurm.code, 2);
     EXPECT_NE(slurm.err.find("sbatch is not on the PATH"), std::string::npos) << slurm.err;
     const std::string script = ReadText(At("out/sonavel-batch.sbatch"));

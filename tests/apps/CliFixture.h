@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sndfile.h>
+#include <stdexcept>
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -23,6 +24,7 @@
 namespace cli_test {
 
 namespace fs = std::filesystem;
+using Args = std::vector<std::string>;
 
 struct RunResult {
     int code;
@@ -44,8 +46,10 @@ class Cli : public ::testing::Test {
 protected:
     std::string At(const std::string& name) const { return (dir / name).string(); }
 
-    // Starts sonavel; `fileSizeLimit` > 0 makes writes beyond it fail as on a full disk.
-    pid_t Start(const std::vector<std::string>& args, rlim_t fileSizeLimit = 0) const {
+    // Starts `program` (found on the PATH) or sonavel; `fileSizeLimit` > 0 makes writes
+    // beyond it fail as on a full disk.
+    pid_t Start(const Args& args, rlim_t fileSizeLimit = 0,
+                const std::string& program = SONAVEL_BINARY) const {
         const pid_t pid = fork();
         if (pid != 0) return pid;
         if (fileSizeLimit > 0) {
@@ -55,11 +59,11 @@ protected:
         }
         dup2(open(At("stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
         dup2(open(At("stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
-        std::vector<char*> argv{const_cast<char*>(SONAVEL_BINARY)};
+        std::vector<char*> argv{const_cast<char*>(program.c_str())};
         for (const std::string& arg : args)
             argv.push_back(const_cast<char*>(arg.c_str()));
         argv.push_back(nullptr);
-        execv(SONAVEL_BINARY, argv.data());
+        execvp(program.c_str(), argv.data());
         _exit(127);
     }
 
@@ -73,8 +77,17 @@ protected:
         return run;
     }
 
-    RunResult Sonavel(const std::vector<std::string>& args, rlim_t fileSizeLimit = 0) const {
+    RunResult Sonavel(const Args& args, rlim_t fileSizeLimit = 0) const {
         return Finish(Start(args, fileSizeLimit));
+    }
+
+    // A run that must succeed; a failure ends the test with the program's reason.
+    RunResult Ok(const Args& args, const std::string& program = SONAVEL_BINARY) const {
+        const RunResult run = Finish(Start(args, 0, program));
+        if (run.code != 0)
+            throw std::runtime_error(program + " " + args[0] + " exited with " +
+                                     std::to_string(run.code) + ": " + run.err);
+        return run;
     }
 
     std::vector<std::string> Files() const {
@@ -89,27 +102,25 @@ protected:
     const fs::path& dir = folder.path;
 };
 
-// Music with crackle, hiss and clipping, the kind of input the effect is for.
-inline StereoSignal Damaged(double seconds, std::uint32_t rate = 44100) {
-    StereoSignal s = SynthesiseMusic(0.5, seconds - 0.5, rate, 1.2f);
+// Music with crackle, hiss and clipping after `leadIn` seconds of hiss alone, the kind of
+// input the effect is for.
+inline StereoSignal Damaged(double seconds, std::uint32_t rate = 44100, double leadIn = 0.5) {
+    StereoSignal s = SynthesiseMusic(leadIn, seconds - leadIn, rate, 1.2f);
     AddCrackle(s, 20.0, 7);
     AddHiss(s, -50.0f, 8);
     Clip(s, 1.0f);
     return s;
 }
 
-inline void Write(const std::string& path, int format, const StereoSignal& s, int channels = 2) {
-    SF_INFO info{};
-    info.format = format;
-    info.channels = channels;
-    info.samplerate = int(s.rate);
+inline void Write(const std::string& path, const StereoSignal& s,
+                  int format = SF_FORMAT_WAV | SF_FORMAT_FLOAT, int channels = 2) {
+    SF_INFO info{0, int(s.rate), channels, format, 0, 0};
     SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
     ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
     std::vector<double> frames;
     for (std::size_t i = 0; i < s.Frames(); ++i) {
         frames.push_back(s.left[i]);
-        for (int c = 1; c < channels; ++c)
-            frames.push_back(s.right[i]);
+        if (channels == 2) frames.push_back(s.right[i]);
     }
     sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
     sf_writef_double(file, frames.data(), sf_count_t(s.Frames()));
@@ -131,6 +142,15 @@ inline double Rms(const std::vector<double>& x) {
     for (const double v : x)
         sum += v * v;
     return std::sqrt(sum / double(x.size()));
+}
+
+// The largest difference from sample `from` on; infinite when the lengths differ.
+inline double LargestDifference(const Audio& a, const Audio& b, std::size_t from = 0) {
+    if (a.samples.size() != b.samples.size()) return INFINITY;
+    double largest = 0.0;
+    for (std::size_t i = from; i < a.samples.size(); ++i)
+        largest = std::max(largest, std::fabs(a.samples[i] - b.samples[i]));
+    return largest;
 }
 
 } // namespace cli_test

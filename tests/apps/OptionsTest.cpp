@@ -7,23 +7,26 @@
 
 namespace {
 
-Command Parse(std::initializer_list<std::string_view> args) {
-    return ParseCommandLine(args);
+template <class Parsed> Parsed Parse(std::initializer_list<std::string_view> args) {
+    return std::get<Parsed>(ParseCommandLine(args));
 }
 
-int UsageCode(const std::vector<std::string_view>& args) {
+// The exit code and reason a command line is refused with; 0 when it parses.
+std::pair<int, std::string> Refusal(const std::vector<std::string_view>& args) {
     try {
         ParseCommandLine(args);
     } catch (const CliError& error) {
-        return error.Code();
+        return {error.Code(), error.what()};
     }
-    return 0;
+    return {0, ""};
 }
 
+// The last of an option given twice counts.
 TEST(Options, RestoreTakesFilesSlidersSwitchesAndFormat) {
-    const auto o = std::get<RestoreOptions>(Parse(
-        {"restore", "in.wav", "--amount=0.25", "--sensitivity", "1", "--no-declick", "--noise-only",
-         "--format", "pcm24", "--train", "0:01-0:02.5", "--force", "--", "--out.wav"}));
+    const auto o =
+        Parse<RestoreOptions>({"restore", "in.wav", "--amount", "0.1", "--amount=0.25",
+                               "--sensitivity", "1", "--no-declick", "--noise-only", "--format",
+                               "pcm24", "--train", "0:01-0:02.5", "--force", "--", "--out.wav"});
     EXPECT_EQ(o.input, "in.wav");
     EXPECT_EQ(o.output, "--out.wav");
     EXPECT_FLOAT_EQ(*o.settings.amount, 0.25f);
@@ -36,18 +39,15 @@ TEST(Options, RestoreTakesFilesSlidersSwitchesAndFormat) {
     EXPECT_DOUBLE_EQ(o.trainRange->start, 1.0);
     EXPECT_DOUBLE_EQ(*o.trainRange->end, 2.5);
     EXPECT_TRUE(o.force);
-    EXPECT_FALSE(o.quiet);
-    EXPECT_FALSE(o.trainAuto);
-    EXPECT_TRUE(o.highQuality);
 }
 
 // Without a source of the noise restore finds it itself; the last --train counts.
 TEST(Options, RestoreLearnsAutomaticallyUnlessToldWhereAndChoosesTheQuality) {
-    const auto plain = std::get<RestoreOptions>(Parse({"restore", "a", "b"}));
+    const auto plain = Parse<RestoreOptions>({"restore", "a", "b"});
     EXPECT_TRUE(plain.trainAuto);
     EXPECT_TRUE(plain.highQuality);
-    const auto standard = std::get<RestoreOptions>(
-        Parse({"restore", "a", "b", "--quality", "standard", "--train", "1-2", "--train", "auto"}));
+    const auto standard = Parse<RestoreOptions>(
+        {"restore", "a", "b", "--quality", "standard", "--train", "1-2", "--train", "auto"});
     EXPECT_TRUE(standard.trainAuto);
     EXPECT_FALSE(standard.trainRange);
     EXPECT_FALSE(standard.highQuality);
@@ -60,28 +60,39 @@ TEST(Options, RestoreLearnsAutomaticallyUnlessToldWhereAndChoosesTheQuality) {
     }
 }
 
+// Usage errors, each with the reason the user reads (where one is given here).
 TEST(Options, MalformedCommandLinesAreUsageErrors) {
-    const std::vector<std::vector<std::string_view>> malformed = {
-        {},
-        {"restroe", "a", "b"},
-        {"restore", "a"},
-        {"restore", "a", "b", "c"},
-        {"restore", "a", "b", "--amount", "1.5"},
-        {"restore", "a", "b", "--amount", "nan"},
-        {"restore", "a", "b", "--amount"},
-        {"restore", "a", "b", "--mono=yes"},
-        {"restore", "a", "b", "--format", "pcm8"},
-        {"restore", "a", "b", "--bogus"},
-        {"restore", "a", "b", "--quality", "best"},
-        {"restore", "a", "b", "--profile", "p", "--train", "0-1"},
-        {"restore", "a", "b", "--train", "auto", "--profile", "p"},
-        {"restore", "a", "b", "--train", "auto", "--train-file", "t"},
-        {"train", "a", "b", "--range", "2-1"},
-        {"info", "--rate", "44100.5"},
-        {"info", "extra"},
-        {"demo", "a", "b"}};
-    for (std::size_t k = 0; k < malformed.size(); ++k)
-        EXPECT_EQ(UsageCode(malformed[k]), ExitCode::usage) << "case " << k;
+    const std::pair<std::vector<std::string_view>, std::string> malformed[] = {
+        {{}, ""},
+        {{"restroe", "a", "b"}, ""},
+        {{"restore", "a"}, ""},
+        {{"restore", "a", "b", "c"}, ""},
+        {{"restore", "a", "b", "--amount", "nan"}, ""},
+        {{"restore", "a", "b", "--amount"}, "--amount needs a value"},
+        {{"restore", "a", "b", "--mono=yes"}, "--mono takes no value"},
+        {{"restore", "a", "--bogus=1", "b"}, "unknown option --bogus"},
+        {{"restore", "a", "b", "--format", "pcm8"}, ""},
+        {{"restore", "a", "b", "--quality", "best"}, ""},
+        {{"restore", "a", "b", "--profile", "p", "--train", "0-1"}, ""},
+        {{"restore", "a", "b", "--train", "auto", "--profile", "p"}, ""},
+        {{"restore", "a", "b", "--train", "auto", "--train-file", "t"}, ""},
+        {{"train", "a"}, "train needs INPUT and PROFILE"},
+        {{"train", "a", "b", "--range", "2-1"}, ""},
+        {{"info", "--rate", "44100.5"}, ""},
+        {{"info", "extra"}, ""},
+        {{"demo", "a", "b"}, ""},
+        {{"help", "bogus"}, "unknown command 'bogus' (sonavel --help lists them)"},
+        {{"batch", "a", "b", "--profile", "p", "--train", "0-1"},
+         "--profile and --train/--train-file both give the noise profile; choose one"},
+        {{"batch", "a", "b", "--slurm", "--shard", "0/2"},
+         "--slurm chooses the shards itself; leave out --shard"},
+        {{"batch", "--status", "a", "b"}, "batch --status takes OUTDIR alone"},
+        {{"batch", "a", "b", "-j", "2000"}, "-j takes a whole number from 1 to 1024"}};
+    for (const auto& [args, reason] : malformed) {
+        const auto [code, said] = Refusal(args);
+        EXPECT_EQ(code, ExitCode::usage) << (args.empty() ? "" : args.back());
+        EXPECT_TRUE(reason.empty() || said == reason) << said;
+    }
 }
 
 TEST(Options, TimesAreSecondsOrMinutesAndHours) {
@@ -98,83 +109,46 @@ TEST(Options, TimesAreSecondsOrMinutesAndHours) {
     EXPECT_THROW(ParseTimeRange("-3"), CliError);
 }
 
+// The rest of info's and train's options are read back by the LV2 host test, which
+// compares `info --json --rate` and `train --range` with the plug-in.
 TEST(Options, OtherCommands) {
-    const auto info = std::get<InfoOptions>(Parse({"info", "--rate", "48000", "--json"}));
-    EXPECT_EQ(info.rate, 48000u);
-    EXPECT_TRUE(info.json);
-    EXPECT_EQ(std::get<InfoOptions>(Parse({"info"})).rate, 44100u);
-    const auto train = std::get<TrainOptions>(
-        Parse({"train", "n.wav", "p.sonavel", "--range", "0-2", "--amount", "0.7", "--quiet"}));
-    EXPECT_EQ(train.profile, "p.sonavel");
-    EXPECT_DOUBLE_EQ(*train.range->end, 2.0);
+    EXPECT_EQ(Parse<InfoOptions>({"info"}).rate, 44100u);
+    const auto train = Parse<TrainOptions>({"train", "n.wav", "p", "--amount", "0.7", "--quiet"});
     EXPECT_FLOAT_EQ(*train.settings.amount, 0.7f);
     EXPECT_TRUE(train.quiet);
-    EXPECT_EQ(std::get<DemoOptions>(Parse({"demo"})).dir, "sonavel-demo");
-    EXPECT_EQ(std::get<DemoOptions>(Parse({"demo", "out"})).dir, "out");
-    EXPECT_TRUE(std::holds_alternative<HelpRequest>(Parse({"restore", "--help"})));
-    EXPECT_TRUE(std::holds_alternative<HelpRequest>(Parse({"help"})));
+    EXPECT_EQ(Parse<DemoOptions>({"demo"}).dir, "sonavel-demo");
+    EXPECT_EQ(Parse<DemoOptions>({"demo", "out"}).dir, "out");
+    EXPECT_TRUE(Parse<DemoOptions>({"demo", "d", "--force"}).force);
 }
 
-std::string UsageMessage(std::initializer_list<std::string_view> args) {
-    try {
-        ParseCommandLine(args);
-    } catch (const CliError& error) {
-        return error.what();
-    }
-    return "";
-}
-
+// --help anywhere gives the command's own text, and the whole help holds every one.
 TEST(Options, HelpAndVersionComeFromTheOneDescriptionOfEachCommand) {
-    EXPECT_TRUE(
-        std::get<HelpRequest>(ParseCommandLine({"--version"})).text.starts_with("sonavel 1."));
-    const std::string restore = std::get<HelpRequest>(ParseCommandLine({"help", "restore"})).text;
-    EXPECT_EQ(std::get<HelpRequest>(ParseCommandLine({"restore", "a", "--help"})).text, restore);
-    EXPECT_NE(restore.find("--train-file FILE"), std::string::npos);
-    EXPECT_EQ(restore.find("--json"), std::string::npos);
-    const std::string all = std::get<HelpRequest>(ParseCommandLine({"--help"})).text;
+    EXPECT_TRUE(Parse<HelpRequest>({"--version"}).text.starts_with("sonavel 1."));
+    EXPECT_EQ(Parse<HelpRequest>({"restore", "a", "--help"}).text,
+              Parse<HelpRequest>({"help", "restore"}).text);
+    EXPECT_TRUE(std::holds_alternative<HelpRequest>(ParseCommandLine({"help"})));
+    const std::string all = Parse<HelpRequest>({"--help"}).text;
     for (const char* command : {"restore", "train", "info", "demo"}) {
         const auto help = std::get<HelpRequest>(ParseCommandLine({"help", command})).text;
         EXPECT_NE(all.find(help), std::string::npos) << command;
     }
-    EXPECT_NE(all.find("exit codes: 0 done, 2 command line, 3 input file, 4 output file"),
-              std::string::npos);
-    EXPECT_TRUE(std::get<DemoOptions>(ParseCommandLine({"demo", "d", "--force"})).force);
-    const auto twice = std::get<RestoreOptions>(
-        ParseCommandLine({"restore", "a", "b", "--amount", "0.3", "--amount=0.4", "--force"}));
-    EXPECT_FLOAT_EQ(*twice.settings.amount, 0.4f);
-    EXPECT_EQ(UsageMessage({"help", "bogus"}),
-              "unknown command 'bogus' (sonavel --help lists them)");
-    EXPECT_EQ(UsageMessage({"restore", "a", "b", "--amount"}), "--amount needs a value");
-    EXPECT_EQ(UsageMessage({"restore", "a", "b", "--mono=yes"}), "--mono takes no value");
-    EXPECT_EQ(UsageMessage({"restore", "a", "--bogus=1", "b"}), "unknown option --bogus");
-    EXPECT_EQ(UsageMessage({"train", "a"}), "train needs INPUT and PROFILE");
 }
-
-} // namespace
 
 // A batch reads restore's options for every file; its Slurm tasks get them back without
 // the options that only the submission reads.
 TEST(Options, BatchTakesRestoresOptionsAndHandsThemToItsTasks) {
-    const auto batch = std::get<BatchOptions>(ParseCommandLine(
-        {"batch", "a", "b", "c", "--amount", "0.3", "-j", "3", "--shard", "1/4", "--ext", ".flac"}));
+    const auto batch = Parse<BatchOptions>(
+        {"batch", "a", "b", "c", "--amount", "0.3", "-j", "3", "--shard", "1/4", "--ext", ".flac"});
     EXPECT_EQ(batch.inputs, (std::vector<std::string>{"a", "b"}));
     EXPECT_EQ(batch.outputFolder, "c");
     EXPECT_FLOAT_EQ(*batch.restore.settings.amount, 0.3f);
-    EXPECT_EQ(batch.restore.input, "");
     EXPECT_EQ(*batch.jobs, 3u);
     EXPECT_EQ(batch.shard->index, 1u);
-    EXPECT_EQ(batch.shard->count, 4u);
     EXPECT_EQ(*batch.extension, "flac");
-    EXPECT_EQ(UsageMessage({"batch", "a", "b", "--profile", "p", "--train", "0-1"}),
-              "--profile and --train/--train-file both give the noise profile; choose one");
-    EXPECT_EQ(UsageMessage({"batch", "a", "b", "--slurm", "--shard", "0/2"}),
-              "--slurm chooses the shards itself; leave out --shard");
-    EXPECT_EQ(UsageMessage({"batch", "--status", "a", "b"}), "batch --status takes OUTDIR alone");
-    EXPECT_EQ(UsageMessage({"batch", "a", "b", "-j", "2000"}),
-              "-j takes a whole number from 1 to 1024");
-
-    EXPECT_EQ(TaskArguments({"batch", "in", "out", "--slurm", "--shards=4", "-j", "2",
-                             "--sbatch-args", "-p x", "--wait", "-j3", "--amount", "0.5", "--",
-                             "-odd"}),
-              (std::vector<std::string>{"in", "out", "--amount", "0.5", "--", "-odd"}));
+    EXPECT_EQ(
+        TaskArguments({"batch", "in", "out", "--slurm", "--shards=4", "-j", "2", "--sbatch-args",
+                       "-p x", "--wait", "-j3", "--amount", "0.5", "--", "-odd"}),
+        (std::vector<std::string>{"in", "out", "--amount", "0.5", "--", "-odd"}));
 }
+
+} // namespace

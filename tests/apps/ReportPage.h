@@ -23,13 +23,6 @@ inline std::vector<std::uint8_t> FromBase64(const std::string& text) {
     return bytes;
 }
 
-// The HTML of the figure with that id, empty when there is none.
-inline std::string FigureOf(const std::string& page, const std::string& id) {
-    const std::size_t start = page.find("<figure id=\"" + id + "\"");
-    if (start == std::string::npos) return {};
-    return page.substr(start, page.find("</figure>", start) - start);
-}
-
 // Every picture of the page, in order, with its alt text. (Found by hand: std::regex
 // recurses per character and overflows the stack on a picture's long data.)
 inline std::vector<std::pair<std::string, Image>> Pictures(const std::string& page) {
@@ -45,9 +38,9 @@ inline std::vector<std::pair<std::string, Image>> Pictures(const std::string& pa
     return pictures;
 }
 
-// The figure's HTML after its picture: the tick labels.
+// The HTML of the figure with that id after its picture: the tick labels.
 inline std::string LabelsOf(const std::string& page, const std::string& id) {
-    const std::string figure = FigureOf(page, id);
-    const std::size_t data = figure.find("base64,");
-    return figure.substr(figure.find('>', data == std::string::npos ? 0 : data));
+    const std::size_t start = page.find("<figure id=\"" + id + "\"");
+    const std::string figure = page.substr(start, page.find("</figure>", start) - start);
+    return figure.substr(figure.find('>', figure.find("base64,")));
 }

@@ -1,64 +1,59 @@
-// The report judged by what it shows: pictures decoded from the page and read
-// against the tick labels printed beside them, and the numbers in its tables.
+// The report judged by what it shows: pictures decoded from the page and read against
+// the tick labels printed beside them, and the numbers in its tables; then the report of
+// a restore as a user meets it: the stages' repairs heard at the input frame where they
+// began, the same counts on the page `sonavel restore --report` writes, and `sonavel
+// report` on two files restored earlier.
 
-#include <gtest/gtest.h>
-
-#include <cmath>
+#include <cstdlib>
 #include <numbers>
-#include <string>
-#include <vector>
 
 #include "apps/ColorMap.h"
+#include "apps/HostPlugin.h"
+#include "apps/MemoryFrames.h"
 #include "apps/Png.h"
+#include "apps/Progress.h"
+#include "apps/RepairLog.h"
 #include "apps/ReportBuilder.h"
 #include "apps/ReportPlot.h"
+#include "apps/Settings.h"
+#include "apps/StreamRunner.h"
 #include "dsp/Decibels.h"
 #include "dsp/Denoise.h"
-#include "support/Signals.h"
+#include "tests/apps/CliFixture.h"
 #include "tests/apps/ReportPage.h"
 
 namespace {
 
+using namespace cli_test;
+
 constexpr std::uint32_t rate = 44100;
 
-struct Mono {
-    std::vector<float> samples;
-};
+using Mono = std::vector<float>;
 
 Mono Sine(double hz, float amplitude, double seconds) {
     Mono m;
     for (int i = 0; i < int(seconds * rate); ++i)
-        m.samples.push_back(amplitude * float(std::sin(2.0 * std::numbers::pi * hz * i / rate)));
+        m.push_back(amplitude * float(std::sin(2.0 * std::numbers::pi * hz * i / rate)));
     return m;
-}
-
-Mono Hiss(float deviation, double seconds) {
-    return {WhiteNoise(std::size_t(seconds * rate), deviation, 1)};
 }
 
 // The page of a mono restore from `input` to `output`, fed in host-sized blocks with the
 // output `lag` frames behind the input, as a restore delivers it.
 std::string Report(ReportBuilder& builder, const Mono& input, const Mono& output, int lag = 0) {
     const int block = 4410;
-    const int frames = int(input.samples.size());
+    const int frames = int(input.size());
     for (int at = 0; at < frames + lag; at += block) {
-        if (at < frames)
-            builder.AddInput(std::min(block, frames - at), input.samples.data() + at, nullptr);
+        if (at < frames) builder.AddInput(std::min(block, frames - at), input.data() + at, nullptr);
         const int from = at - lag;
         const int end = std::min(frames, from + block);
         if (end > std::max(from, 0))
-            builder.AddOutput(end - std::max(from, 0), output.samples.data() + std::max(from, 0),
-                              nullptr);
+            builder.AddOutput(end - std::max(from, 0), output.data() + std::max(from, 0), nullptr);
     }
     return builder.Page();
 }
 
-ReportSetup MonoSetup(std::size_t frames) {
-    ReportSetup setup;
-    setup.title = "test";
-    setup.channels = 1;
-    setup.frames = std::int64_t(frames);
-    return setup;
+ReportSetup MonoSetup(std::size_t frames, double outputGainDb = 0.0) {
+    return {"test", rate, 1, std::int64_t(frames), outputGainDb, {}, ""};
 }
 
 Image Picture(const std::string& page, const std::string& id) {
@@ -94,15 +89,16 @@ double Seconds(const std::string& label) {
 }
 
 // Reads a position off a labelled axis by interpolating between the ticks around it,
-// in `scale` (log for frequency, identity for time).
-template <class Value, class Scale>
+// on a log scale (frequency) or a linear one (time).
+template <class Value>
 double ReadAxis(const std::vector<std::pair<double, std::string>>& ticks, double position,
-                Value value, Scale scale) {
+                Value value, bool logarithmic) {
     for (std::size_t i = 0; i + 1 < ticks.size(); ++i) {
         const double a = ticks[i].first, b = ticks[i + 1].first;
         if ((position - a) * (position - b) > 0.0) continue;
         const double t = (position - a) / (b - a);
-        return scale(value(ticks[i].second), value(ticks[i + 1].second), t);
+        const double from = value(ticks[i].second), to = value(ticks[i + 1].second);
+        return logarithmic ? from * std::pow(to / from, t) : from + (to - from) * t;
     }
     ADD_FAILURE() << "position " << position << " lies outside the labelled ticks";
     return 0.0;
@@ -117,7 +113,12 @@ double Luma(Rgb c) {
     return 255.0 * (0.2126 * linear(c.r) + 0.7152 * linear(c.g) + 0.0722 * linear(c.b));
 }
 
-} // namespace
+double Brightest(const Image& image) {
+    double brightest = 0.0;
+    for (const Rgb& pixel : image.Pixels())
+        brightest = std::max(brightest, Luma(pixel));
+    return brightest;
+}
 
 TEST(ReportTest, ColourScaleGrowsInLightnessSoItReadsInGrey) {
     const ColorMap& map = ColorMap::Levels();
@@ -127,34 +128,37 @@ TEST(ReportTest, ColourScaleGrowsInLightnessSoItReadsInGrey) {
     EXPECT_GT(Luma(map(1.0f)), 200.0);
 }
 
-TEST(ReportTest, ToneAppearsAtItsFrequencyOnTheLabelledAxis) {
-    const auto logScale = [](double a, double b, double t) { return a * std::pow(b / a, t); };
+// The output of a clean tone is the input 6 dB down (the declipper's headroom) and later
+// by the latency; once both are undone nothing shows as removed.
+TEST(ReportTest, ToneAppearsAtItsFrequencyAndACleanFileRemovesNothing) {
     for (double hz : {250.0, 1000.0, 6000.0}) {
         const Mono tone = Sine(hz, 0.5f, 3.0);
-        ReportBuilder builder(MonoSetup(tone.samples.size()));
-        const std::string page = Report(builder, tone, tone);
+        Mono quieter = tone;
+        for (float& x : quieter)
+            x *= DSP::DbToAmplitude(-6.0f);
+        ReportBuilder builder(MonoSetup(tone.size(), -6.0));
+        const std::string page = Report(builder, tone, quieter, 12345);
         const Image input = Picture(page, "input");
-        ASSERT_EQ(input.Width(), ReportBuilder::width);
-        ASSERT_EQ(input.Height(), ReportBuilder::spectrogramHeight);
         for (int column : {5, input.Width() / 2, input.Width() - 5}) {
             int brightest = 0;
             for (int row = 1; row < input.Height(); ++row)
                 if (Luma(input.At(column, row)) > Luma(input.At(column, brightest)))
                     brightest = row;
-            const double read =
-                ReadAxis(Ticks(page, "input", "y"), brightest + 0.5, Hertz, logScale);
+            const double read = ReadAxis(Ticks(page, "input", "y"), brightest + 0.5, Hertz, true);
             EXPECT_NEAR(read / hz, 1.0, 0.03) << hz << " Hz, column " << column;
         }
+        EXPECT_GT(Brightest(input), Luma(ColorMap::Levels()(0.9f))) << hz;
+        EXPECT_LT(Brightest(Picture(page, "removed")), Luma(ColorMap::Levels()(0.15f))) << hz;
     }
 }
 
 TEST(ReportTest, RemovedClickShowsAtItsTimeInSpectrogramAndTimeline) {
-    const Mono hiss = Hiss(0.001f, 5.0);
+    const Mono hiss = WhiteNoise(5 * rate, 0.001f, 1);
     Mono clicked = hiss;
     const int at = int(2.5 * rate);
     for (int i = 0; i < 4; ++i)
-        clicked.samples[std::size_t(at + i)] += 0.8f * (i % 2 ? -1.0f : 1.0f);
-    ReportBuilder builder(MonoSetup(hiss.samples.size()));
+        clicked[std::size_t(at + i)] += 0.8f * (i % 2 ? -1.0f : 1.0f);
+    ReportBuilder builder(MonoSetup(hiss.size()));
     builder.Observer().OnRepair({DSP::RepairKind::click, 0, at, 4, 0.8f});
     const std::string page = Report(builder, clicked, hiss, 3000);
 
@@ -166,8 +170,7 @@ TEST(ReportTest, RemovedClickShowsAtItsTimeInSpectrogramAndTimeline) {
             brightness[std::size_t(x)] += Luma(removed.At(x, y)) / removed.Height();
         if (brightness[std::size_t(x)] > brightness[std::size_t(loudest)]) loudest = x;
     }
-    const auto linear = [](double a, double b, double t) { return a + (b - a) * t; };
-    EXPECT_NEAR(ReadAxis(Ticks(page, "removed", "x"), loudest + 0.5, Seconds, linear), 2.5, 0.012);
+    EXPECT_NEAR(ReadAxis(Ticks(page, "removed", "x"), loudest + 0.5, Seconds, false), 2.5, 0.012);
     // Away from the click nothing was removed: the columns stay at the darkest colour.
     const double dark = Luma(ColorMap::Levels()(0.0f));
     for (int x = 0; x < removed.Width(); ++x)
@@ -183,47 +186,19 @@ TEST(ReportTest, RemovedClickShowsAtItsTimeInSpectrogramAndTimeline) {
             ReportColours::click)
             marked.push_back(x);
     ASSERT_EQ(marked.size(), 1u);
-    EXPECT_NEAR(ReadAxis(Ticks(page, "timeline", "x"), marked[0] + 0.5, Seconds, linear), 2.5,
+    EXPECT_NEAR(ReadAxis(Ticks(page, "timeline", "x"), marked[0] + 0.5, Seconds, false), 2.5,
                 0.012);
     EXPECT_EQ(timeline.At(marked[0], TimelineLanes::clipTop + TimelineLanes::laneHeight - 1),
               ReportColours::paper);
-}
-
-TEST(ReportTest, CleanFileRemovesNothingOnceTheDeclipHeadroomIsUndone) {
-    Mono music = Sine(440.0, 0.6f, 2.0);
-    const Mono overtone = Sine(3000.0, 0.2f, 2.0);
-    for (std::size_t i = 0; i < music.samples.size(); ++i)
-        music.samples[i] += overtone.samples[i];
-    Mono quieter = music;
-    for (float& x : quieter.samples)
-        x *= DSP::DbToAmplitude(-6.0f);
-    ReportSetup setup = MonoSetup(music.samples.size());
-    setup.outputGainDb = -6.0;
-    ReportBuilder builder(setup);
-    const std::string page = Report(builder, music, quieter, 12345);
-
-    const double faint = Luma(ColorMap::Levels()(0.15f));
-    const Image removed = Picture(page, "removed");
-    double brightest = 0.0;
-    for (const Rgb& pixel : removed.Pixels())
-        brightest = std::max(brightest, Luma(pixel));
-    EXPECT_LT(brightest, faint);
-    double inputBrightest = 0.0;
-    const Image input = Picture(page, "input");
-    for (const Rgb& pixel : input.Pixels())
-        inputBrightest = std::max(inputBrightest, Luma(pixel));
-    EXPECT_GT(inputBrightest, Luma(ColorMap::Levels()(0.9f)));
 }
 
 TEST(ReportTest, TablesGiveTheRepairsAndLevelsMeasured) {
     const Mono tone = Sine(1000.0, 0.5f, 4.0);
     Mono halved = tone;
     for (std::size_t i = 0; i < 2 * rate; ++i)
-        halved.samples[i] *= 0.5f;
-    ReportSetup setup = MonoSetup(tone.samples.size());
-    setup.noiseStretch = FrameRange{0, 2 * rate};
-    setup.noiseSource = "0:00-0:02 of the input";
-    ReportBuilder builder(setup);
+        halved[i] *= 0.5f;
+    ReportBuilder builder({"test", rate, 1, std::int64_t(tone.size()), 0.0, FrameRange{0, 2 * rate},
+                           "0:00-0:02 of the input"});
     for (int i = 0; i < 7; ++i)
         builder.Observer().OnRepair({DSP::RepairKind::click, 0, 10000 * i, 3 + i, 0.25f});
     builder.Observer().OnRepair({DSP::RepairKind::clippedRun, 0, 90000, 441, 1.0f});
@@ -231,10 +206,6 @@ TEST(ReportTest, TablesGiveTheRepairsAndLevelsMeasured) {
     builder.SetProcessingSeconds(0.5);
     const std::string page = Report(builder, tone, halved);
 
-    const RepairLog::Totals& clicks = builder.Repairs().TotalsOf(DSP::RepairKind::click);
-    EXPECT_EQ(clicks.count, 7);
-    EXPECT_EQ(clicks.frames, 3 + 4 + 5 + 6 + 7 + 8 + 9);
-    EXPECT_EQ(clicks.longest, 9);
     const auto has = [&](const std::string& text) {
         EXPECT_NE(page.find(text), std::string::npos) << text;
     };
@@ -256,11 +227,11 @@ TEST(ReportTest, TablesGiveTheRepairsAndLevelsMeasured) {
 }
 
 TEST(ReportTest, ProfileOfNoiseLiesOnTheLongTermLevelsOfThatNoise) {
-    const Mono hiss = Hiss(0.01f, 3.0);
-    LongTermLevels measured(Denoise::FrameSizeForRate(rate), std::int64_t(hiss.samples.size()));
-    while (measured.NextStart() + measured.Size() <= std::int64_t(hiss.samples.size()))
-        measured.Add({hiss.samples.data() + measured.NextStart()});
-    ReportBuilder builder(MonoSetup(hiss.samples.size()));
+    const Mono hiss = WhiteNoise(3 * rate, 0.01f, 1);
+    LongTermLevels measured(Denoise::FrameSizeForRate(rate), std::int64_t(hiss.size()));
+    while (measured.NextStart() + measured.Size() <= std::int64_t(hiss.size()))
+        measured.Add({hiss.data() + measured.NextStart()});
+    ReportBuilder builder(MonoSetup(hiss.size()));
     builder.SetNoiseProfile({measured.LevelsDb()});
     const Image plot = Picture(Report(builder, hiss, hiss), "spectra");
     // The profile (drawn last) covers the input's and output's lines wherever they agree.
@@ -276,3 +247,102 @@ TEST(ReportTest, ProfileOfNoiseLiesOnTheLongTermLevelsOfThatNoise) {
     }
     EXPECT_EQ(profileColumns, plot.Width());
 }
+
+constexpr std::int64_t clickFrame = 110250;  // 2.5 s
+constexpr std::int64_t clippedFrame = 88200; // 2.0 s
+constexpr int clippedLength = 20;
+
+// A quiet tone over hiss with one click at 2.5 s and one flat-topped clipped run at 2 s.
+StereoSignal ClickAndClip() {
+    StereoSignal s;
+    s.left = WhiteNoise(5 * 44100, 0.0006f, 3);
+    for (std::size_t i = 0; i < s.left.size(); ++i)
+        s.left[i] += 0.2f * float(std::sin(2.0 * M_PI * 440.0 * double(i) / 44100.0));
+    const float click[] = {0.6f, -0.5f, 0.4f, -0.3f};
+    for (int k = 0; k < 4; ++k)
+        s.left[std::size_t(clickFrame + k)] += click[k];
+    for (int k = 0; k < clippedLength; ++k)
+        s.left[std::size_t(clippedFrame + k)] = 1.0f;
+    s.right = s.left;
+    return s;
+}
+
+// What the stages report while the command line's stream runner restores `s` in high
+// quality, the default of `restore`.
+RepairLog Heard(const StereoSignal& s, bool declip) {
+    HostPlugin plugin;
+    plugin.SetHighQuality(true);
+    BoolParamRef(plugin, ParamName::enableDeclipping).Set(declip);
+    RepairLog log(std::int64_t(s.Frames()), 900);
+    StreamRunner runner(plugin, 2, s.rate);
+    plugin.ListenForRepairs(&log);
+    MemorySource play(s);
+    DiscardSink discard;
+    Progress silent("", 0, true);
+    runner.Restore(play, discard, silent);
+    plugin.ListenForRepairs(nullptr);
+    return log;
+}
+
+// The number in the repairs table's row for that stage.
+long TableCount(const std::string& page, const std::string& row) {
+    const std::string cell = row + "</td><td class=\"n\">";
+    const std::size_t at = page.find(cell);
+    if (at == std::string::npos) return -1;
+    return std::strtol(page.c_str() + at + cell.size(), nullptr, 10);
+}
+
+TEST(RestoreReport, StagesReportEachRepairAtTheInputFrameWhereItBegan) {
+    const StereoSignal s = ClickAndClip();
+    for (const bool declip : {true, false}) {
+        SCOPED_TRACE(declip ? "declip on" : "declip off");
+        const RepairLog log = Heard(s, declip);
+        EXPECT_GE(log.TotalsOf(DSP::RepairKind::click).count, 2);
+        bool clickHeard[2] = {false, false};
+        for (const DSP::Repair& repair : log.FirstRepairs()) {
+            const bool clipped = repair.kind == DSP::RepairKind::clippedRun;
+            EXPECT_TRUE(!clipped || std::llabs(repair.start - clippedFrame) <= 2) << repair.start;
+            if (clipped || std::llabs(repair.start - clickFrame) > 3) continue;
+            clickHeard[repair.channel] = true;
+            // At the input's level, whether or not the declipper lowered it before.
+            EXPECT_NEAR(repair.peak, 0.6f, 0.05f);
+        }
+        EXPECT_TRUE(clickHeard[0] && clickHeard[1]);
+        const RepairLog::Totals& clipped = log.TotalsOf(DSP::RepairKind::clippedRun);
+        EXPECT_EQ(clipped.count, declip ? 2 : 0);
+        EXPECT_NEAR(clipped.loudest, declip ? 1.0f : 0.0f, 1e-6f);
+    }
+}
+
+TEST_F(Cli, RestoreReportCountsWhatTheStagesReportedAndReportComparesTwoFiles) {
+    const StereoSignal s = ClickAndClip();
+    Write(At("in.wav"), s);
+    const RepairLog heard = Heard(s, true);
+
+    // A report path that cannot be written fails before anything is restored.
+    const RunResult bad =
+        Sonavel({"restore", At("in.wav"), At("out.wav"), "--report", At("no/such/r.html")});
+    EXPECT_EQ(bad.code, 4) << bad.err;
+    EXPECT_FALSE(fs::exists(At("out.wav")));
+
+    Ok({"restore", At("in.wav"), At("out.wav"), "--report", At("r.html"), "--quiet"});
+    const std::string page = ReadText(At("r.html"));
+    EXPECT_EQ(TableCount(page, "declick: clicks repaired"),
+              heard.TotalsOf(DSP::RepairKind::click).count);
+    EXPECT_EQ(TableCount(page, "declip: clipped runs rebuilt"), 2);
+    EXPECT_NE(page.find("0:02.500</td><td class=\"n\">click"), std::string::npos);
+    EXPECT_NE(page.find("Declick Sensitivity</td><td>0.50"), std::string::npos);
+
+    // Two files alone: the repairs are unknown and the declipper's gain is found, or given.
+    Ok({"report", At("in.wav"), At("out.wav"), At("later.html")});
+    const std::string later = ReadText(At("later.html"));
+    EXPECT_NE(later.find("Not known"), std::string::npos);
+    EXPECT_NE(later.find("-6.00 dB (estimated)"), std::string::npos);
+    Ok({"restore", At("in.wav"), At("plain.wav"), "--no-declip", "--no-denoise", "--quiet"});
+    Ok({"report", At("in.wav"), At("plain.wav"), At("plain.html")});
+    EXPECT_NE(ReadText(At("plain.html")).find("0.00 dB (estimated)"), std::string::npos);
+    Ok({"report", At("in.wav"), At("in.wav"), At("x.html"), "--declip-gain", "-6"});
+    EXPECT_NE(ReadText(At("x.html")).find("-6.00 dB (given)"), std::string::npos);
+}
+
+} // namespace

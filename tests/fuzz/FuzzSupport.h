@@ -4,16 +4,16 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <cfloat>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <limits>
 #include <memory>
 #include <vector>
 
 #include "core/Plugin.h"
-#include "core/RestorationEngine.h"
 #include "core/Restoration.h"
+#include "core/RestorationEngine.h"
 
 namespace Fuzz {
 
@@ -32,7 +32,8 @@ public:
 inline void RequireFinite(const float* samples, int count, const char* where) {
     for (int i = 0; i < count; ++i) {
         if (!std::isfinite(samples[i])) {
-            std::fprintf(stderr, "non-finite output %g at %d of %s\n", double(samples[i]), i, where);
+            std::fprintf(stderr, "non-finite output %g at %d of %s\n", double(samples[i]), i,
+                         where);
             std::abort();
         }
     }
@@ -44,16 +45,8 @@ inline void RequireFinite(const float* samples, int count, const char* where) {
 // untouched, so blocks that may meet it get zeros for their non-finite samples.
 inline void FillBlock(FuzzedDataProvider& in, std::vector<float>& block, int frames,
                       bool finiteOnly) {
-    static const float specials[] = {std::numeric_limits<float>::quiet_NaN(),
-                                     std::numeric_limits<float>::infinity(),
-                                     -std::numeric_limits<float>::infinity(),
-                                     std::numeric_limits<float>::max(),
-                                     -std::numeric_limits<float>::max(),
-                                     std::numeric_limits<float>::denorm_min(),
-                                     1e20f,
-                                     -1e38f,
-                                     0.0f,
-                                     1.0f};
+    static const float specials[] = {NAN,          INFINITY, -INFINITY, FLT_MAX, -FLT_MAX,
+                                     FLT_TRUE_MIN, 1e20f,    -1e38f,    0.0f,    1.0f};
     block.assign(std::size_t(frames), 0.0f);
     switch (in.ConsumeIntegralInRange(0, 3)) {
     case 0:
@@ -90,25 +83,19 @@ inline void FillBlock(FuzzedDataProvider& in, std::vector<float>& block, int fra
         x = std::isfinite(x) ? x : 0.0f;
 }
 
-// Runs `blocks` blocks of fuzzed audio through a streaming plug-in and checks what
-// comes out; returns the frames fed.
-inline int StreamBlocks(FuzzedDataProvider& in, Plugin& plugin, bool stereo, int blocks,
-                        bool finiteOnly) {
-    std::vector<float> left, right, outL, outR;
-    int fed = 0;
-    for (int b = 0; b < blocks && in.remaining_bytes() > 0; ++b) {
-        const int frames = in.ConsumeIntegralInRange(0, 4500);
-        FillBlock(in, left, frames, finiteOnly);
-        FillBlock(in, right, frames, finiteOnly);
-        outL.assign(std::size_t(frames) + 1, 0.0f);
-        outR.assign(std::size_t(frames) + 1, 0.0f);
-        const int made = plugin.Process(frames, left.data(), stereo ? right.data() : nullptr,
-                                        outL.data(), stereo ? outR.data() : nullptr);
-        RequireFinite(outL.data(), made, "left");
-        RequireFinite(outR.data(), made, "right");
-        fed += frames;
-    }
-    return fed;
+// Runs a block of fuzzed audio through a streaming plug-in and checks what comes out;
+// returns the frames fed.
+inline int StreamBlocks(FuzzedDataProvider& in, Plugin& plugin, bool stereo, bool finiteOnly) {
+    std::vector<float> left, right;
+    const int frames = in.ConsumeIntegralInRange(0, 4500);
+    FillBlock(in, left, frames, finiteOnly);
+    FillBlock(in, right, frames, finiteOnly);
+    std::vector<float> outL(std::size_t(frames) + 1), outR(std::size_t(frames) + 1);
+    const int made = plugin.Process(frames, left.data(), stereo ? right.data() : nullptr,
+                                    outL.data(), stereo ? outR.data() : nullptr);
+    RequireFinite(outL.data(), made, "left");
+    RequireFinite(outR.data(), made, "right");
+    return frames;
 }
 
 inline void RequireFiniteTail(Plugin& plugin) {

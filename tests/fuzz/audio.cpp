@@ -55,9 +55,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (in.ConsumeBool()) {
             ChangeSomething(in, plugin);
         } else {
-            const bool bypassed = plugin.Engine().GetGlobal().GetBypass() ||
-                                  plugin.Effect().GetBypass();
-            Fuzz::StreamBlocks(in, plugin, stereo, 1, bypassed);
+            const bool bypassed =
+                plugin.Engine().GetGlobal().GetBypass() || plugin.Effect().GetBypass();
+            Fuzz::StreamBlocks(in, plugin, stereo, bypassed);
         }
     }
     Fuzz::RequireFiniteTail(plugin);

@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             plugin.SetStreamStart(now);
             // Automation may switch the bypass on, which hands its input on untouched;
             // non-finite input is the audio program's field.
-            const int frames = Fuzz::StreamBlocks(in, plugin, true, 1, true);
+            const int frames = Fuzz::StreamBlocks(in, plugin, true, true);
             now += REFERENCE_TIME(frames) * 10'000'000 / rate;
         }
         }

@@ -1,23 +1,7 @@
 #include "tests/lv2/LilvHost.h"
 
-#include <algorithm>
 #include <cmath>
 #include <stdexcept>
-
-namespace {
-
-// The largest block the test hands over.
-constexpr std::size_t maxBlock = 8192;
-
-} // namespace
-
-LilvHost::LilvHost() : world(lilv_world_new()) {
-    lilv_world_load_all(world);
-}
-
-LilvHost::~LilvHost() {
-    lilv_world_free(world);
-}
 
 LV2_URID LilvHost::MapUri(LV2_URID_Map_Handle handle, const char* uri) {
     auto& uris = static_cast<LilvHost*>(handle)->uris;

@@ -6,17 +6,16 @@
 #include <lv2/urid/urid.h>
 
 #include <map>
-#include <memory>
 #include <string>
 #include <vector>
 
 class LilvHost {
 public:
-    LilvHost();
-    ~LilvHost();
+    LilvHost() : world(lilv_world_new()) { lilv_world_load_all(world); }
+    ~LilvHost() { lilv_world_free(world); }
     const LilvPlugin* Find(const char* uri) const;
     const LV2_Feature* const* Features() const { return features; }
-    LV2_URID_Map* Map() { return &map; }
+    LV2_URID Urid(const char* uri) { return MapUri(this, uri); }
 
 private:
     static LV2_URID MapUri(LV2_URID_Map_Handle handle, const char* uri);
@@ -34,16 +33,20 @@ public:
     ~PluginRun();
 
     void Set(const char* symbol, float value) { controls.at(symbol) = value; }
-    float Latency() const { return controls.at("latency"); }
+    // The latency the plug-in reports with its present settings, after a run of no frames.
+    std::size_t Latency() {
+        lilv_instance_run(instance, 0);
+        return std::size_t(controls.at("latency"));
+    }
     // Runs `frames` frames of each channel (planar, from `at`) into the output buffers.
     void Run(const std::vector<std::vector<float>>& in, std::size_t at, std::uint32_t frames,
              std::vector<std::vector<float>>& out);
     LilvInstance* Instance() { return instance; }
-    const LilvPlugin* Plugin() const { return plugin; }
-    std::map<std::string, float>& Controls() { return controls; }
-    std::uint32_t Channels() const { return std::uint32_t(audioIn.size()); }
 
 private:
+    // The largest block the tests hand over.
+    static constexpr std::size_t maxBlock = 8192;
+
     const LilvPlugin* plugin;
     LilvInstance* instance;
     std::map<std::string, float> controls;

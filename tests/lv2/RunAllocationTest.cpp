@@ -35,30 +35,25 @@ void operator delete(void* p, std::size_t) noexcept {
 
 namespace {
 
-struct Move {
-    const char* symbol;
-    float value;
-};
-
+using Move = std::pair<const char*, float>;
 using Planar = std::vector<std::vector<float>>;
 
 // One pass over the signal in random block lengths (0 included), one move every third of a second.
-// Only the plug-in's own calls are counted while `count` is set.
-void Pass(PluginRun& run, const Planar& in, const std::vector<Move>& moves, unsigned seed,
-          bool count) {
+// Only the plug-in's own calls are counted.
+void Pass(PluginRun& run, const Planar& in, const std::vector<Move>& moves, unsigned seed) {
     std::mt19937 random(seed);
     std::uniform_int_distribution<std::uint32_t> length(0, 8192);
     Planar out(2);
-    out[0].reserve(in[0].size() + 8192);
-    out[1].reserve(in[0].size() + 8192);
+    for (auto& channel : out)
+        channel.reserve(in[0].size() + 8192);
     std::size_t next = 0;
     for (std::size_t at = 0; at < in[0].size();) {
         if (at >= 16000 * (next + 1) && next < moves.size()) {
-            run.Set(moves[next].symbol, moves[next].value);
+            run.Set(moves[next].first, moves[next].second);
             ++next;
         }
         const std::uint32_t frames = length(random);
-        counting = count;
+        counting = true;
         run.Run(in, at, frames, out);
         counting = false;
         at += frames;
@@ -83,10 +78,10 @@ TEST(Lv2Run, AllocatesNothingFromTheFirstBlock) {
         {"train", 1},   {"train", 0},          {"enabled", 0},    {"denoise", 0},    {"enabled", 1},
         {"quality", 0}, {"amount", 0.8f},      {"declip", 0},     {"noise_only", 1}, {"denoise", 1},
         {"quality", 1}, {"sensitivity", 0.2f}, {"noise_only", 0}, {"declip", 1}};
-    Pass(run, in, moves, 1, true);
+    Pass(run, in, moves, 1);
     lilv_instance_deactivate(run.Instance());
     lilv_instance_activate(run.Instance());
-    Pass(run, in, moves, 2, true);
+    Pass(run, in, moves, 2);
     EXPECT_EQ(allocations, 0);
 }
 
