@@ -37,19 +37,12 @@ TEST(DataTailTest, AdvanceKeepsTheFramesBeforeEachBlockForAnyBlockLengths) {
     }
 }
 
-TEST(DataTailTest, DiscardSetMaxBlockSizeAndAllocateEdges) {
+TEST(DataTailTest, SetMaxBlockSizeKeepsOnlyTheTailAndAllocateEdges) {
     DSP::DataTail queue(1, 8);
     const float data[] = {1, 2, 3, 4, 5, 6};
     const float* sources[] = {data};
-    queue.Append(sources, 4, 2);
-    queue.Discard(1);
-    EXPECT_EQ(queue.fillCount, 3);
-    EXPECT_EQ(queue.buffers[0][0], 4.0f);
-    queue.Discard(10);
-    EXPECT_EQ(queue.fillCount, 0);
     queue.Append(sources, 6, 0);
     queue.SetMaxBlockSize(32); // without a tail the contents are cleared
-    EXPECT_EQ(queue.maxBlockSize, 32);
     EXPECT_EQ(queue.fillCount, 0);
     EXPECT_EQ(queue.buffers[0][0], 0.0f);
 
@@ -60,7 +53,6 @@ TEST(DataTailTest, DiscardSetMaxBlockSizeAndAllocateEdges) {
     history.Append(sources, 2, 4);
     history.SetMaxBlockSize(10);
     EXPECT_EQ(history.fillCount, 3);
-    EXPECT_EQ(history.Capacity(), 13);
     const float kept[] = {2, 3, 4, 0}; // the tail survives, newer frames are dropped
     for (int i = 0; i < 4; ++i)
         EXPECT_EQ(history.buffers[0][i], kept[i]) << i;
