@@ -88,28 +88,39 @@ TEST(Formats, OtherChannelCountsRatesWidthsAndCompressionAreRefused) {
     EXPECT_EQ(filter->SetMediaType(PINDIR_INPUT, &noBits), E_FAIL);
 }
 
+// The graph holds the filter, not the other way round, and names it.
 TEST(Formats, ANewInputFormatTheSinkTakesAsksTheGraphToReconnectTheOutput) {
     FilterGraph graph;
+    GraphTest::FakeGraph host;
+    graph.filter->JoinFilterGraph(&host, L"Restoration");
+    FILTER_INFO info;
+    ASSERT_EQ(graph.filter->QueryFilterInfo(&info), S_OK);
+    EXPECT_STREQ(info.achName, L"Restoration");
+    EXPECT_EQ(info.pGraph, &host);
+    EXPECT_EQ(host.references, 2u); // the caller's reference; joining took none
+    info.pGraph->Release();
+
     ASSERT_EQ(graph.Connect(pcm16), S_OK);
     graph.filter->GetPin(0)->Disconnect();
     graph.source->pin.Disconnect();
     graph.source->pin.offered = {float32};
-    EXPECT_EQ(graph.source->pin.Connect(graph.filter->GetPin(0), &float32), VFW_E_NOT_IN_GRAPH);
+    EXPECT_EQ(graph.source->pin.Connect(graph.filter->GetPin(0), &float32), S_OK);
+    EXPECT_EQ(host.reconnected, static_cast<IPin*>(graph.filter->GetPin(1)));
+    graph.filter->JoinFilterGraph(nullptr, nullptr);
 }
 
+// Without an allocator of the sink's the output brings its own, sized alike.
 TEST(Buffers, OutputBuffersAreTwiceTheInputsOr16384BytesWhenUnsized) {
-    Com<DXPlugin> filter = Make<DXPlugin>(nullptr);
+    FilterGraph graph; // the source's buffers are 4096 bytes
     IMemAllocator* allocator = nullptr;
     CMemAllocator::Create(&allocator);
-    for (LONG asked : {0, 4096}) {
-        ALLOCATOR_PROPERTIES request{1, asked, 1, 0};
-        ASSERT_EQ(filter->DecideBufferSize(allocator, &request), S_OK);
-        EXPECT_EQ(request.cbBuffer, asked == 0 ? 16384 : 8192);
-    }
+    ALLOCATOR_PROPERTIES unsized{1, 0, 1, 0}, granted{};
+    EXPECT_EQ(graph.filter->DecideBufferSize(allocator, &unsized), S_OK);
+    EXPECT_EQ(unsized.cbBuffer, 16384);
     allocator->Release();
-    FilterGraph graph; // the source's buffers are 4096 bytes
+    graph.sink->pin.offersAllocator = false;
     ASSERT_EQ(graph.Connect(pcm16), S_OK);
-    ALLOCATOR_PROPERTIES granted{};
+    ASSERT_NE(graph.sink->pin.PeekAllocator(), nullptr);
     graph.sink->pin.PeekAllocator()->GetProperties(&granted);
     EXPECT_EQ(granted.cbBuffer, 8192);
 }
@@ -129,6 +140,10 @@ TEST(Delivery, TheLatencyIsWithheldShiftedBackAndFlushedSoThatOutputEqualsInput)
     for (int k = 0; k < blocks; ++k) {
         ASSERT_EQ(graph.Push(Frames(input, k * block, block), {.start = TimeOf(k * block)}), S_OK);
         EXPECT_EQ(got.empty(), k < 3); // 3072 frames are all withheld
+        if (k == 5) {                  // pausing and running on must not start the stream over
+            graph.filter->Pause();
+            graph.filter->Run(0);
+        }
     }
     EXPECT_EQ(got[0].bytes.size(), 8u); // the sample that crosses 4095 frames gives one
     EXPECT_EQ(got[0].start, 0);         // moved back by what was withheld
