@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numeric>
 
 namespace {
 
@@ -29,9 +30,7 @@ TEST_P(FilterbankReconstruction, UnchangedSpectraReturnDelayedInput) {
     ASSERT_EQ(bank.latency, delay);
 
     const std::vector<int> blockHops = {1, 3, 1, 2, 8, 1, 1, 5, 2, 16, 1, 4};
-    int total = 0;
-    for (int hops : blockHops)
-        total += hops * shape.hop;
+    const int total = std::accumulate(blockHops.begin(), blockHops.end(), 0) * shape.hop;
     const std::vector<std::vector<float>> input{RandomFrame(total, 7), RandomFrame(total, 8)};
     std::vector<std::vector<float>> output(channels, std::vector<float>(total));
 

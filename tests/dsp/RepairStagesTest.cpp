@@ -48,30 +48,27 @@ TEST(RepairStages, ConstantsFollowTheSampleRate) {
     }
 }
 
-TEST(DeclipTest, OutputIsSilenceThenTheDelayedInputTimesTheGain) {
-    const std::vector<float> x = MusicLike(6000);
+// Silence for `latency` frames, then the input bit for bit.
+void ExpectDelayed(const std::vector<float>& out, const std::vector<float>& in, int latency) {
+    ASSERT_EQ(std::vector<float>(out.begin(), out.begin() + latency),
+              std::vector<float>(latency, 0.0f));
+    ASSERT_EQ(std::vector<float>(out.begin() + latency, out.begin() + latency + in.size()), in);
+}
+
+// Undamaged input passes delayed and untouched (declip's scaled by its output gain), the
+// step from the silent history into the stream included.
+TEST(RepairStages, UndamagedInputIsSilenceThenTheDelayedInput) {
+    const std::vector<float> x = MusicLike(6000), stepped = MusicLike(20000, 0.3f);
     Declip halved, unity;
     Prepare(halved, 44100, 1000, -6.0f);
     Prepare(unity, 44100, 1000, 0.0f);
-    const std::vector<float> out = RunInBlocks(halved, x, 1000);
-    const std::vector<float> exact = RunInBlocks(unity, x, 1000);
-    for (int n = 0; n < 1394; ++n)
-        ASSERT_EQ(out[n], 0.0f) << n;
-    for (int n = 0; n < 6000; ++n) {
-        ASSERT_FLOAT_EQ(out[n + 1394], 0.50118723f * x[n]) << n;
-        ASSERT_EQ(exact[n + 1394], x[n]) << n;
-    }
-}
-
-TEST(DeclickTest, UndamagedInputIsDelayedBitExactIncludingTheStepFromSilence) {
-    const std::vector<float> x = MusicLike(20000, 0.3f); // starts with a step from 0 to 0.3
     Declick declick;
     Prepare(declick, 44100, 1000);
-    const std::vector<float> out = RunInBlocks(declick, x, 1000);
-    for (int n = 0; n < 4978; ++n)
-        ASSERT_EQ(out[n], 0.0f) << n;
-    for (int n = 0; n < 20000; ++n)
-        ASSERT_EQ(out[n + 4978], x[n]) << n;
+    ExpectDelayed(RunInBlocks(unity, x, 1000), x, 1394);
+    ExpectDelayed(RunInBlocks(declick, stepped, 1000), stepped, 4978);
+    const std::vector<float> out = RunInBlocks(halved, x, 1000);
+    for (int n = 0; n < 6000; ++n)
+        ASSERT_FLOAT_EQ(out[n + 1394], 0.50118723f * x[n]) << n;
 }
 
 // Clips the swells, adds one sample at exactly the clip level and repairs in blocks of
@@ -133,7 +130,7 @@ TEST(RepairStages, DamageAcrossBlockBoundariesIsRepairedAlikeForAnyBlockSize) {
     }
 }
 
-TEST(DeclickTest, RepairsASpikeAndLeavesItsNeighboursAlone) {
+TEST(RepairStages, DeclickRepairsASpikeAndLeavesItsNeighboursAlone) {
     RepairBursts({6000}, 1, 4096);
 }
 
