@@ -28,17 +28,15 @@ public:
     STDMETHODIMP QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
     STDMETHODIMP_(ULONG) AddRef() override { return ++references; }
     STDMETHODIMP_(ULONG) Release() override { return --references; }
-    STDMETHODIMP ParamsBeginCapture(DWORD, DWORD* indices) override {
-        return Record("begin " + std::to_string(indices[0]));
+    STDMETHODIMP ParamsBeginCapture(DWORD, DWORD* index) override {
+        return Record("begin", *index);
     }
-    STDMETHODIMP ParamsChanged(DWORD, DWORD* indices, MP_DATA value) override {
-        return Record("change " + std::to_string(indices[0]) + "=" + std::to_string(value));
+    STDMETHODIMP ParamsChanged(DWORD, DWORD* index, MP_DATA value) override {
+        return Record("change", *index, "=" + std::to_string(value));
     }
-    STDMETHODIMP ParamsEndCapture(DWORD, DWORD* indices) override {
-        return Record("end " + std::to_string(indices[0]));
-    }
-    HRESULT Record(const std::string& call) {
-        calls += call + ";";
+    STDMETHODIMP ParamsEndCapture(DWORD, DWORD* index) override { return Record("end", *index); }
+    HRESULT Record(const char* call, DWORD index, const std::string& value = "") {
+        calls += call + (" " + std::to_string(index)) + value + ";";
         return S_OK;
     }
 

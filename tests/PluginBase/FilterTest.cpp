@@ -27,34 +27,10 @@ std::vector<float> TestSignal(int frames) {
     return samples;
 }
 
-std::vector<BYTE> Frames(const std::vector<float>& samples, int first, int count,
-                         int channels = 2) {
-    return BytesOf(std::vector<float>(samples.begin() + channels * first,
-                                      samples.begin() + channels * (first + count)));
+std::vector<BYTE> Frames(const std::vector<float>& samples, int first, int count) {
+    return BytesOf(
+        std::vector<float>(samples.begin() + 2 * first, samples.begin() + 2 * (first + count)));
 }
-
-// The core without a host, driven as the filter drives a mono stream; returns its output.
-class BarePlugin : public Plugin {
-public:
-    BarePlugin() : Plugin(0, 2) {}
-    void OnParameterChanged(ChangePhase, DSP::Component&, std::uint32_t,
-                            const ParamValue&) override {}
-
-    std::vector<float> Run(const std::vector<float>& input, int block) {
-        SetChannels(1, 1);
-        StartStreaming(44100);
-        ResetState(); // the filter's first sample is stamped 0
-        std::vector<float> in, out(2 * std::size_t(block)), output;
-        for (auto first = input.begin(); first != input.end(); first += block) {
-            in.assign(first, first + block);
-            int produced = Process(block, in.data(), nullptr, out.data(), nullptr);
-            output.insert(output.end(), out.begin(), out.begin() + produced);
-        }
-        int tail = FlushTail(out, nullptr);
-        output.insert(output.end(), out.begin(), out.begin() + tail);
-        return output;
-    }
-};
 
 } // namespace
 
@@ -164,22 +140,6 @@ TEST(Delivery, TheLatencyIsWithheldShiftedBackAndFlushedSoThatOutputEqualsInput)
     std::size_t before = got.size(); // a sample stamped 0 starts the stream over
     ASSERT_EQ(graph.Push(Frames(input, 0, block), {.start = 0}), S_OK);
     EXPECT_EQ(got.size(), before);
-}
-
-TEST(Delivery, OutputIsWhatTheCoreProducesWhenDrivenDirectly) {
-    const int block = 2048, blocks = 16;
-    std::vector<float> input = TestSignal(block * blocks / 2); // read as mono
-    std::vector<float> expected = BarePlugin().Run(input, block);
-    ASSERT_EQ(expected.size(), input.size());
-    FilterGraph graph;
-    graph.source->pin.bufferSize = block * 4;
-    ASSERT_EQ(graph.Connect(AudioType(WAVE_FORMAT_IEEE_FLOAT, 1, 44100, 32)), S_OK);
-    ASSERT_EQ(graph.Run(), S_OK);
-    for (int k = 0; k < blocks; ++k)
-        ASSERT_EQ(graph.Push(Frames(input, k * block, block, 1), {.start = TimeOf(k * block)}),
-                  S_OK);
-    ASSERT_EQ(graph.filter->GetPin(0)->EndOfStream(), S_OK);
-    EXPECT_EQ(graph.ReceivedValues<float>(), expected);
 }
 
 TEST(Delivery, UntimedSamplesGoOnFromTheLastTimeAndFailuresReachTheUpstreamCaller) {
