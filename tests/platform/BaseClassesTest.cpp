@@ -28,12 +28,9 @@ TEST(MediaType, CopiesOwnTheirFormatAndPartialTypesMatchWhatTheyName) {
 }
 
 TEST(MemAllocator, RoundsBuffersUpAndHandsOutFreshSamples) {
-    Com<IMemAllocator> allocator;
-    {
-        IMemAllocator* created = nullptr;
-        ASSERT_EQ(CMemAllocator::Create(&created), S_OK);
-        allocator.reset(created);
-    }
+    IMemAllocator* created = nullptr;
+    ASSERT_EQ(CMemAllocator::Create(&created), S_OK);
+    Com<IMemAllocator> allocator(created);
     ALLOCATOR_PROPERTIES request{2, 10, 8, 3};
     ALLOCATOR_PROPERTIES actual{};
     ASSERT_EQ(allocator->SetProperties(&request, &actual), S_OK);

@@ -340,15 +340,10 @@ bool RunToCompletion(Graph& graph, const std::string& name) {
 
 // One sample of a stream: integer steps, or for float full-scale units.
 double SampleAt(const BYTE* at, int bits, bool isFloat) {
-    if (isFloat) {
-        float value;
-        std::memcpy(&value, at, 4);
-        return value;
-    }
-    std::int64_t value = 0;
-    std::memcpy(&value, at, size_t(bits / 8));
-    int shift = 64 - bits;
-    return double((value << shift) >> shift);
+    float real = 0;
+    std::int64_t whole = 0; // sign-extended from its top bit
+    std::memcpy(isFloat ? static_cast<void*>(&real) : &whole, at, size_t(bits / 8));
+    return isFloat ? real : double((whole << (64 - bits)) >> (64 - bits));
 }
 
 void CheckGraph(const char* profilePath, const char* input, const char* expectedPath) {
