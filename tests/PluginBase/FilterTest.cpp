@@ -64,7 +64,8 @@ TEST(Formats, OtherChannelCountsRatesWidthsAndCompressionAreRefused) {
     EXPECT_EQ(filter->SetMediaType(PINDIR_INPUT, &noBits), E_FAIL);
 }
 
-// The graph holds the filter, not the other way round, and names it.
+// In a graph the filter answers to the name it was given and holds no reference to the
+// graph, which owns it; a new input format the sink takes has the graph reconnect the output.
 TEST(Formats, ANewInputFormatTheSinkTakesAsksTheGraphToReconnectTheOutput) {
     FilterGraph graph;
     GraphTest::FakeGraph host;
@@ -116,7 +117,8 @@ TEST(Delivery, TheLatencyIsWithheldShiftedBackAndFlushedSoThatOutputEqualsInput)
     for (int k = 0; k < blocks; ++k) {
         ASSERT_EQ(graph.Push(Frames(input, k * block, block), {.start = TimeOf(k * block)}), S_OK);
         EXPECT_EQ(got.empty(), k < 3); // 3072 frames are all withheld
-        if (k == 5) {                  // pausing and running on must not start the stream over
+        // Pausing and running on must not start the stream over.
+        if (k == 5) {
             graph.filter->Pause();
             graph.filter->Run(0);
         }
