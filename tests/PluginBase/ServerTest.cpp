@@ -6,7 +6,6 @@
 #include <string>
 
 STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv);
-STDAPI DllCanUnloadNow();
 STDAPI DllRegisterServer();
 STDAPI DllUnregisterServer();
 
@@ -23,7 +22,6 @@ TEST(Server, TheFactoryMakesFiltersThatAnswerEveryInterface) {
     ASSERT_EQ(factory->CreateInstance(nullptr, IID_IBaseFilter, reinterpret_cast<void**>(&filter)),
               S_OK);
     factory->Release();
-    EXPECT_EQ(DllCanUnloadNow(), S_FALSE);
     for (const IID& iid : {DX::IID_IDXPlugin, IID_ISpecifyPropertyPages, IID_IPersistStream,
                            IID_IStaticFilterPreset, IID_IMediaParams, IID_IMediaParamInfo,
                            IID_IMediaParamsSetUICallback, IID_IMfxSoftSynth, IID_IMfxSoftSynth2}) {
@@ -32,7 +30,6 @@ TEST(Server, TheFactoryMakesFiltersThatAnswerEveryInterface) {
         face->Release();
     }
     EXPECT_EQ(filter->Release(), 0u);
-    EXPECT_EQ(DllCanUnloadNow(), S_OK);
 }
 
 TEST(Server, RegistrationWritesTheServerAndTheFilterAndUnregistrationRemovesThem) {
@@ -50,8 +47,6 @@ TEST(Server, RegistrationWritesTheServerAndTheFilterAndUnregistrationRemovesThem
     EXPECT_EQ(RegistryValue(filter, "FriendlyName"), "Quillon Sonavel");
     EXPECT_EQ(RegistryValue(filter, "Merit"), std::to_string(0x00200000));
     EXPECT_EQ(RegistryValue(filter + "\\Pins\\0", "Name"), "Input");
-    EXPECT_EQ(RegistryValue(filter + "\\Pins\\0", "ConnectsToPin"), "Output");
-    EXPECT_EQ(RegistryValue(filter + "\\Pins\\0", "Flags"), "0");
     EXPECT_EQ(RegistryValue(filter + "\\Pins\\1", "Flags"), std::to_string(REG_PINFLAG_B_OUTPUT));
     EXPECT_EQ(RegistryValue(filter + "\\Pins\\1\\Types\\0", "MajorType"),
               "{73647561-0000-0010-8000-00AA00389B71}");

@@ -2,21 +2,21 @@
 #include "dsp/DenoiseKernels.h"
 #include "dsp/LookAheadStreamer.h"
 #include "primitives/SimdDispatch.h"
-#include "support/Signals.h"
+#include "tests/dsp/RepairTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <random>
+#include <tuple>
 #include <vector>
 
 namespace {
 
 TEST(DenoiseGeometry, FrameSizeAndLatencyFollowSampleRate) {
     const struct {
-        int rate;
-        int frameSize;
+        int rate, frameSize;
     } table[] = {{8000, 512},   {17000, 512},   {17001, 1024},  {33000, 1024},
                  {33001, 2048}, {44100, 2048},  {60000, 2048},  {60001, 4096},
                  {96000, 4096}, {120000, 4096}, {120001, 8192}, {192000, 8192}};
@@ -25,13 +25,9 @@ TEST(DenoiseGeometry, FrameSizeAndLatencyFollowSampleRate) {
         LookAheadStreamer streamer(&denoise);
         streamer.Setup(2, row.rate, 4096);
         const int N = row.frameSize;
-        EXPECT_EQ(denoise.FrameSize(), N) << row.rate;
-        EXPECT_EQ(denoise.Hop(), N / 4);
-        EXPECT_EQ(denoise.BinCount(), N / 2 + 1);
-        EXPECT_EQ(denoise.FramesPerBlock(), 4096 / (N / 4));
-        EXPECT_EQ(denoise.latency, 3 * N / 4);
-        EXPECT_EQ(denoise.lookAhead, 3 * N / 4);
-        EXPECT_EQ(streamer.latency, 3 * N / 2);
+        EXPECT_EQ(std::tuple(denoise.FrameSize(), denoise.Hop(), denoise.latency, streamer.latency),
+                  std::tuple(N, N / 4, 3 * N / 4, 3 * N / 2))
+            << row.rate;
     }
 }
 
@@ -110,30 +106,20 @@ TEST_F(DenoiseFrames, QuietNoiseSettlesAtTheFloorAndReleaseIsRateLimited) {
     EXPECT_FLOAT_EQ(gains.back()[k], -R[k]);
 }
 
+// The mean one-sided amplitude of Gaussian noise with the Kaiser (beta 8) window scaled to
+// mean 1 is sqrt(pi * N * enbw) * deviation, enbw = 1.6665 bins.
 TEST(DenoiseTraining, WhiteNoiseGivesItsLevelInEveryBin) {
-    Denoise denoise;
-    denoise.Setup(2, 44100, 4096);
-    const float deviations[] = {0.01f, 0.001f};
-    std::vector<float> left = WhiteNoise(4096 * 100, deviations[0], 4);
-    std::vector<float> right = WhiteNoise(4096 * 100, deviations[1], 5);
-    denoise.StartTraining();
-    for (std::size_t start = 0; start < left.size(); start += 4096) {
-        const float* block[] = {left.data() + start, right.data() + start};
-        denoise.TrainBlock(block, 4096);
-    }
-    denoise.FinishTraining();
-    // The mean one-sided amplitude of Gaussian noise with the Kaiser (beta 8) window scaled
-    // to mean 1: sqrt(pi * N * enbw) * deviation, enbw = 1.6665 bins.
-    for (int c = 0; c < 2; ++c) {
+    for (const float deviation : {0.01f, 0.001f}) {
+        const std::vector<float> profile = TrainedProfile(WhiteNoise(4096 * 100, deviation, 4));
         const float expected =
-            20.0f * std::log10(deviations[c] * std::sqrt(3.14159265f * 2048 * 1.6665f));
+            20.0f * std::log10(deviation * std::sqrt(3.14159265f * 2048 * 1.6665f));
         double sum = 0.0;
         for (int k = 4; k < 1021; ++k) {
-            ASSERT_NEAR(denoise.noiseProfile[c][k], expected, 1.0f) << k;
-            sum += denoise.noiseProfile[c][k];
+            ASSERT_NEAR(profile[k], expected, 1.0f) << k;
+            sum += profile[k];
         }
-        EXPECT_NEAR(sum / 1017, expected, 0.1);
-        EXPECT_EQ(denoise.noiseProfile[c][1025], Denoise::defaultProfileDb);
+        EXPECT_NEAR(sum / 1017, expected, 0.1) << deviation;
+        EXPECT_EQ(profile[1025], Denoise::defaultProfileDb);
     }
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numeric>
 
 namespace {
 
@@ -29,9 +30,7 @@ TEST_P(FilterbankReconstruction, UnchangedSpectraReturnDelayedInput) {
     ASSERT_EQ(bank.latency, delay);
 
     const std::vector<int> blockHops = {1, 3, 1, 2, 8, 1, 1, 5, 2, 16, 1, 4};
-    int total = 0;
-    for (int hops : blockHops)
-        total += hops * shape.hop;
+    const int total = std::accumulate(blockHops.begin(), blockHops.end(), 0) * shape.hop;
     const std::vector<std::vector<float>> input{RandomFrame(total, 7), RandomFrame(total, 8)};
     std::vector<std::vector<float>> output(channels, std::vector<float>(total));
 
@@ -60,23 +59,9 @@ INSTANTIATE_TEST_SUITE_P(Shapes, FilterbankReconstruction,
                                          BankShape{256, 64, -1.0f, -1},
                                          BankShape{256, 32, 3.0f, 128}));
 
-TEST(Filterbank, KaiserBesselDerivedWindowsSumFlat) {
-    DSP::OversampledFilterbank bank;
-    bank.Setup(1, 44100, 4096);
-    bank.Configure(512, 128, 3.0f);
-    for (int j = 0; j < 256; ++j) {
-        const float a = bank.analysisWindow[j];
-        const float b = bank.analysisWindow[j + 256];
-        EXPECT_NEAR(a * a + b * b, 1.0f, 1e-6f);
-        EXPECT_NEAR(bank.synthesisWindow[j], 0.5f * a, 1e-7f);
-    }
-    EXPECT_FLOAT_EQ(bank.analysisWindow[10], bank.analysisWindow[501]);
-}
-
 TEST(Filterbank, BandEdgesFollowSampleRate) {
     DSP::OversampledFilterbank bank;
     bank.Configure(1024, 256, 3.0f);
-    EXPECT_TRUE(bank.bandLow.empty()); // no channels yet
     bank.Setup(1, 48000, 4096);
     ASSERT_EQ(bank.bandHigh.size(), 513u);
     EXPECT_EQ(bank.bandLow[0], 0.0f);
@@ -87,7 +72,6 @@ TEST(Filterbank, BandEdgesFollowSampleRate) {
     EXPECT_EQ(bank.bandHigh[512], 24000.0f);
     bank.Setup(2, 8000, 4096);
     EXPECT_EQ(bank.bandHigh[512], 4000.0f);
-    EXPECT_EQ(bank.inputHistory.buffers.size(), 2u);
 }
 
 } // namespace

@@ -20,8 +20,8 @@ TEST(InputGuard, ZeroesNonFiniteSamplesClampsHugeOnesAndPassesTheRestBitForBit) 
     EXPECT_EQ(found.count, 3);
     EXPECT_EQ(found.firstFrame, 0);
     EXPECT_EQ(found.lastFrame, 4);
-    const std::vector<float> guardedLeft = {0.5f, -0.0f, tiny, 1048576.0f, -1048576.0f,
-                                            1048576.0f, 16.0f};
+    const std::vector<float> guardedLeft = {0.5f,        -0.0f,      tiny, 1048576.0f,
+                                            -1048576.0f, 1048576.0f, 16.0f};
     const std::vector<float> guardedRight = {0.0f, 0.25f, 0.0f, 7.0f, 0.0f, -1e-30f, 1048576.0f};
     EXPECT_EQ(std::memcmp(left.data(), guardedLeft.data(), 7 * sizeof(float)), 0);
     EXPECT_EQ(right, guardedRight);

@@ -31,47 +31,13 @@ TEST(ARModelTest, AutocorrelationLagsAreLinearLessTheDcTerm) {
     }
 }
 
-TEST(ARModelTest, LevinsonDurbinRecoversAFirstOrderModelAndSilence) {
+// A silent context gives the model that predicts nothing, not a division by zero.
+TEST(ARModelTest, LevinsonDurbinOnSilenceGivesTheEmptyModel) {
     std::vector<double> work;
-    const float r[] = {1.0f, 0.5f, 0.25f, 0.125f};
-    float a[4];
-    EstimateAR(3, r, a, work);
-    const float expected[] = {1.0f, 0.5f, 0.0f, 0.0f};
-    for (int j = 0; j < 4; ++j)
-        EXPECT_NEAR(a[j], expected[j], 1e-7) << j;
     const float silent[] = {0.0f, 0.0f, 0.0f};
+    float a[3];
     EstimateAR(2, silent, a, work);
-    EXPECT_EQ(a[0], 1.0f);
-    EXPECT_EQ(a[1], 0.0f);
-    EXPECT_EQ(a[2], 0.0f);
-}
-
-TEST(SolveToeplitzTest, SolutionSatisfiesTheDenseSystem) {
-    const int n = 12;
-    std::vector<float> row(n), y = RandomFrame(n, 2), x(n), f(n), g(n);
-    for (int k = 0; k < n; ++k)
-        row[k] = k == 0 ? 4.0f : 1.5f * std::pow(-0.6f, static_cast<float>(k));
-    SolveToeplitz(row.data(), y.data(), x.data(), f.data(), g.data(), n);
-    for (int i = 0; i < n; ++i) {
-        double product = 0.0;
-        for (int j = 0; j < n; ++j)
-            product += static_cast<double>(row[std::abs(i - j)]) * x[j];
-        EXPECT_NEAR(product, y[i], 1e-5) << i;
-    }
-}
-
-TEST(LSARTest, OneSampleRunMatchesTheClosedForm) {
-    std::vector<float> x = RandomFrame(9, 3);
-    const double a1 = 0.9, a2 = -0.3;
-    const float a[] = {1.0f, 0.9f, -0.3f};
-    // Known parts of the forward and backward errors around a run at 4 (order 2).
-    const double f[] = {-(a1 * x[3] + a2 * x[2]), x[5] - a2 * x[3], x[6] - a1 * x[5]};
-    const double b[] = {-(a1 * x[5] + a2 * x[6]), x[3] - a2 * x[5], x[2] - a1 * x[3]};
-    const double gf = f[0] - a1 * f[1] - a2 * f[2];
-    const double gb = b[0] - a1 * b[1] - a2 * b[2];
-    DSP::Restoration::LSAR lsar;
-    lsar.Interpolate(x.data(), 4, 1, a, 2);
-    EXPECT_NEAR(x[4], -0.5 * (gf + gb) / (1.0 + a1 * a1 + a2 * a2), 1e-5);
+    EXPECT_EQ(std::vector<float>(a, a + 3), (std::vector<float>{1.0f, 0.0f, 0.0f}));
 }
 
 TEST(LSARTest, DegenerateModelsGiveLinesAndZeros) {
@@ -89,8 +55,10 @@ TEST(LSARTest, DegenerateModelsGiveLinesAndZeros) {
         EXPECT_EQ(x[i], 0.0f) << i;
 }
 
+// A single sample, within a fifth of what a straight line misses by, and a run of 20 (peak
+// amplitude 0.9): sign and index faults show here.
 TEST(LSARTest, RebuildsAGapInASumOfSinusoids) {
-    const int n = 2048, order = 20, start = 1000, gap = 20;
+    const int n = 2048, order = 20, start = 1000;
     std::vector<float> clean(n);
     for (int i = 0; i < n; ++i)
         clean[i] = 0.5f * std::sin(0.031f * i) + 0.3f * std::sin(0.117f * i + 1.0f) +
@@ -101,13 +69,14 @@ TEST(LSARTest, RebuildsAGapInASumOfSinusoids) {
     std::vector<double> work;
     autocorrelator.Compute(clean.data(), r.data(), order);
     EstimateAR(order, r.data(), a.data(), work);
-
-    std::vector<float> x = clean;
-    std::fill(x.begin() + start, x.begin() + start + gap, 0.9f);
     DSP::Restoration::LSAR lsar;
-    lsar.Interpolate(x.data(), start, gap, a.data(), order);
-    for (int i = start; i < start + gap; ++i)
-        EXPECT_NEAR(x[i], clean[i], 0.02) << i; // peak amplitude 0.9
+    for (int gap : {1, 20}) {
+        std::vector<float> x = clean;
+        std::fill(x.begin() + start, x.begin() + start + gap, 0.9f);
+        lsar.Interpolate(x.data(), start, gap, a.data(), order);
+        for (int i = start; i < start + gap; ++i)
+            EXPECT_NEAR(x[i], clean[i], gap == 1 ? 1e-3 : 0.02) << gap << " " << i;
+    }
 }
 
 } // namespace

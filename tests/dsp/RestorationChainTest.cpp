@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numeric>
+#include <utility>
 #include <vector>
 
 #include "tests/dsp/RepairTestSupport.h"
@@ -19,23 +21,19 @@ public:
     void Setup(int channels, int rate, int maxFrames) override {
         AudioProcessor::Setup(channels, rate, maxFrames);
         latency = 100;
-        line.assign(std::size_t(channels), std::vector<float>(std::size_t(latency), 0.0f));
+        line.assign(std::size_t(channels * latency), 0.0f);
         ++setups;
     }
     void Process(float* const* input, int frames, float* const*) override {
-        for (int c = 0; c < channelCount; ++c) {
-            std::vector<float>& held = line[std::size_t(c)];
-            for (int i = 0; i < frames; ++i) {
-                held.push_back(0.5f * input[c][i]);
-                input[c][i] = held.front();
-                held.erase(held.begin());
-            }
-        }
+        for (int c = 0; c < channelCount; ++c)
+            for (int i = 0; i < frames; ++i)
+                input[c][i] =
+                    std::exchange(line[c * latency + (written + i) % latency], 0.5f * input[c][i]);
+        written += frames;
         blocks += 1;
     }
-    std::vector<std::vector<float>> line;
-    int setups = 0;
-    int blocks = 0;
+    std::vector<float> line;
+    int setups = 0, blocks = 0, written = 0;
 };
 
 TEST(RestorationChain, AReducerInTheSlotRunsInPlaceOfDenoiseButNotWhileLearning) {
@@ -44,17 +42,14 @@ TEST(RestorationChain, AReducerInTheSlotRunsInPlaceOfDenoiseButNotWhileLearning)
     chain.SetReducer(&reducer);
     chain.Setup(1, 44100, 512);
     EXPECT_EQ(reducer.setups, 1);
-    EXPECT_FALSE(chain.UsesBuiltInReducer());
 
     const ChainSwitches reduceOnly{false, false, true, false, false};
     EXPECT_EQ(chain.ReportedLatency(reduceOnly), 100);
     std::vector<float> audio(512);
-    for (int i = 0; i < 512; ++i)
-        audio[std::size_t(i)] = float(i);
+    std::iota(audio.begin(), audio.end(), 0.0f);
     float* block[] = {audio.data()};
     chain.Process(block, 1, 512, reduceOnly);
     EXPECT_EQ(audio[99], 0.0f);
-    EXPECT_EQ(audio[100], 0.0f);
     EXPECT_EQ(audio[300], 100.0f);
 
     ChainSwitches learning = reduceOnly;
@@ -69,7 +64,6 @@ TEST(RestorationChain, AReducerInTheSlotRunsInPlaceOfDenoiseButNotWhileLearning)
 
     chain.SetReducer(nullptr);
     chain.Setup(1, 44100, 4096);
-    EXPECT_TRUE(chain.UsesBuiltInReducer());
     EXPECT_EQ(chain.ReportedLatency(reduceOnly), 1536 + 1536);
 }
 
@@ -81,8 +75,9 @@ void RunBlocks(RestorationChain& chain, std::vector<float>& signal, const ChainS
     }
 }
 
-// The high-quality reducer is fed the profile Denoise learnt and the amount as it moves;
-// its latency is its own; with keep-only-noise the removed part cancels exactly.
+// The high-quality reducer is fed the profile Denoise learnt and the amount as it moves:
+// noise alone comes out turned down by the amount; its latency is its own; with
+// keep-only-noise the removed part cancels exactly.
 TEST(RestorationChain, TheHighQualityReducerFollowsTheLearntProfileAndTheAmount) {
     constexpr std::size_t frames = 4096 * 40;
     RestorationChain chain;
@@ -95,7 +90,7 @@ TEST(RestorationChain, TheHighQualityReducerFollowsTheLearntProfileAndTheAmount)
     chain.FinishTraining();
     high.training = false;
 
-    for (const float reductionDb : {12.0f, 24.0f}) {
+    for (const float reductionDb : {6.0f, 18.0f, 30.0f}) {
         chain.SetReductionDb(reductionDb);
         std::vector<float> input = WhiteNoise(frames, 0.01f, 4);
         std::vector<float> output = input;
@@ -103,7 +98,7 @@ TEST(RestorationChain, TheHighQualityReducerFollowsTheLearntProfileAndTheAmount)
         RunBlocks(chain, output, high);
         const double turnedDown =
             LevelDb(input, 0, frames / 2) - LevelDb(output, frames / 2, frames);
-        EXPECT_NEAR(turnedDown, reductionDb, 1.0);
+        EXPECT_NEAR(turnedDown, reductionDb, 1.0) << reductionDb;
 
         std::vector<float> removed = input;
         ChainSwitches keep = high;
@@ -118,36 +113,21 @@ TEST(RestorationChain, TheHighQualityReducerFollowsTheLearntProfileAndTheAmount)
     }
 }
 
-// Drum hits over a quiet tone and a noise floor: each starts with a 1.4 ms burst of noise
-// and rings on as a decaying 150 Hz tone. An 8-sample click sits in the middle of one decay.
-struct Hits {
-    std::vector<float> clean;
-    std::vector<float> damaged;
-    std::vector<int> onsets;
-    int click = 0;
-};
+constexpr int hitFrames = 4096 * 24, spacing = 11025;
 
-Hits DrumHits() {
-    constexpr int frames = 4096 * 24;
-    constexpr int spacing = 11025;
-    const std::vector<float> noise = WhiteNoise(frames, 1.0f, 7);
-    const std::vector<float> floor = WhiteNoise(frames, 0.01f, 8);
-    Hits hits;
-    hits.clean.resize(frames);
-    for (int n = 0; n < frames; ++n) {
+// Drum hits over a quiet tone and a noise floor: each starts with a 1.4 ms burst of noise
+// and rings on as a decaying 150 Hz tone.
+std::vector<float> DrumHits() {
+    const std::vector<float> noise = WhiteNoise(hitFrames, 1.0f, 7);
+    const std::vector<float> floor = WhiteNoise(hitFrames, 0.01f, 8);
+    std::vector<float> hits(hitFrames);
+    for (int n = 0; n < hitFrames; ++n) {
         const int since = n % spacing;
         const double ring = std::exp(-since / 1300.0) * (1.0 - std::exp(-since / 20.0));
-        hits.clean[std::size_t(n)] =
-            float(0.02 * std::sin(0.031 * n) + floor[std::size_t(n)] +
-                  0.4 * ring * std::sin(0.0214 * since) +
-                  0.1 * std::exp(-since / 60.0) * noise[std::size_t(n)]);
+        hits[n] =
+            float(0.02 * std::sin(0.031 * n) + floor[n] + 0.4 * ring * std::sin(0.0214 * since) +
+                  0.1 * std::exp(-since / 60.0) * noise[n]);
     }
-    for (int at = spacing; at < frames - spacing; at += spacing)
-        hits.onsets.push_back(at);
-    hits.damaged = hits.clean;
-    hits.click = 5 * spacing + 3000;
-    for (int i = 0; i < 8; ++i)
-        hits.damaged[std::size_t(hits.click + i)] += i % 2 ? -0.3f : 0.3f;
     return hits;
 }
 
@@ -155,31 +135,34 @@ double LargestErrorNear(const std::vector<float>& clean, const std::vector<float
                         int at) {
     double largest = 0.0;
     for (int n = at - 200; n < at + 200; ++n)
-        largest = std::max(largest, std::fabs(double(out[std::size_t(n + delay)]) -
-                                              clean[std::size_t(n)]));
+        largest = std::max(largest, std::fabs(double(out[n + delay]) - clean[n]));
     return largest;
 }
 
 // The standard detector takes the start of a drum hit for a click and dulls it; in high
-// quality the attacks pass untouched, and a click inside a decay is still taken out.
+// quality the attacks pass untouched, and a click in the middle of a decay is still taken out.
 TEST(RestorationChain, InHighQualityClickDetectionLeavesAttacksAlone) {
-    const Hits hits = DrumHits();
+    const std::vector<float> clean = DrumHits();
+    const int click = 5 * spacing + 3000;
+    std::vector<float> damaged = clean;
+    for (int i = 0; i < 8; ++i)
+        damaged[click + i] += i % 2 ? -0.3f : 0.3f;
     for (const bool highQuality : {false, true}) {
         RestorationChain chain;
         chain.Setup(1, 44100, 4096);
         chain.SetDetectionLevelDb(DSP::Restoration::DetectionLevelDb(0.5f));
         const ChainSwitches declickOnly{false, true, false, false, false, highQuality};
         const int delay = chain.SignalLatency(declickOnly);
-        std::vector<float> out = hits.damaged;
+        std::vector<float> out = damaged;
         RunBlocks(chain, out, declickOnly);
         double attacks = 0.0;
-        for (int onset : hits.onsets)
-            attacks = std::max(attacks, LargestErrorNear(hits.clean, out, delay, onset));
+        for (int onset = spacing; onset < hitFrames - spacing; onset += spacing)
+            attacks = std::max(attacks, LargestErrorNear(clean, out, delay, onset));
         if (highQuality)
             EXPECT_EQ(attacks, 0.0);
         else
             EXPECT_GT(attacks, 0.2);
-        EXPECT_LT(LargestErrorNear(hits.clean, out, delay, hits.click), 0.04) << highQuality;
+        EXPECT_LT(LargestErrorNear(clean, out, delay, click), 0.04) << highQuality;
     }
 }
 

@@ -1,11 +1,10 @@
 #pragma once
-// A small graph as a host would build it: a source filter of the test's own, a
-// pass-through transform and a sink that records what reaches it.
+// A small graph as a host would build it: a source filter of the test's own, the filter
+// under test and a sink that records what reaches it.
 
 #include "platform/dshow/BaseClasses.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -92,7 +91,8 @@ public:
 
 class TestSource : public CBaseFilter {
 public:
-    TestSource() : CBaseFilter("Test source", nullptr, &lock, GUID_NULL) {}
+    explicit TestSource(LPUNKNOWN outer = nullptr)
+        : CBaseFilter("Test source", outer, &lock, GUID_NULL) {}
     int GetPinCount() override { return 1; }
     CBasePin* GetPin(int n) override { return n == 0 ? &pin : nullptr; }
 
@@ -100,66 +100,10 @@ public:
     SourcePin pin{this, &lock};
 };
 
-// Copies each sample; refuses anything but PCM audio, and output types unlike the input.
-class PassThrough : public CTransformFilter {
-public:
-    explicit PassThrough(LPUNKNOWN outer = nullptr, const AMOVIESETUP_FILTER* setup = nullptr)
-        : CTransformFilter("Pass-through", outer, GUID_NULL), setup(setup) {}
-
-    HRESULT CheckInputType(const CMediaType* type) override {
-        bool pcm = *type->Type() == MEDIATYPE_Audio && *type->Subtype() == MEDIASUBTYPE_PCM;
-        return pcm ? S_OK : E_INVALIDARG;
-    }
-    HRESULT CheckTransform(const CMediaType* in, const CMediaType* out) override {
-        return *in == *out ? S_OK : E_INVALIDARG;
-    }
-    HRESULT GetMediaType(int position, CMediaType* type) override {
-        if (position > 0) return VFW_S_NO_MORE_ITEMS;
-        *type = m_pInput->CurrentMediaType();
-        return S_OK;
-    }
-    HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) override {
-        request->cBuffers = 2;
-        request->cbBuffer = std::max(request->cbBuffer, LONG(1000));
-        ALLOCATOR_PROPERTIES actual;
-        return allocator->SetProperties(request, &actual);
-    }
-    HRESULT Transform(IMediaSample* in, IMediaSample* out) override {
-        BYTE* from = nullptr;
-        BYTE* to = nullptr;
-        in->GetPointer(&from);
-        out->GetPointer(&to);
-        std::memcpy(to, from, size_t(in->GetActualDataLength()));
-        return out->SetActualDataLength(in->GetActualDataLength());
-    }
-    HRESULT StartStreaming() override {
-        ++started;
-        return S_OK;
-    }
-    HRESULT StopStreaming() override {
-        ++stopped;
-        return S_OK;
-    }
-    const AMOVIESETUP_FILTER* GetSetupData() override { return setup; }
-
-    // The pins exist from the first GetPin on.
-    CTransformInputPin* Input() { return static_cast<CTransformInputPin*>(GetPin(0)); }
-    CTransformOutputPin* Output() { return static_cast<CTransformOutputPin*>(GetPin(1)); }
-
-    int started = 0;
-    int stopped = 0;
-
-private:
-    const AMOVIESETUP_FILTER* setup;
-};
-
 struct Received {
     std::vector<BYTE> bytes;
-    HRESULT timeResult;
-    REFERENCE_TIME start;
-    REFERENCE_TIME end;
+    REFERENCE_TIME start, end;
     bool syncPoint;
-    bool discontinuity;
 };
 
 class SinkPin : public CBaseInputPin {
@@ -182,11 +126,9 @@ public:
         BYTE* data = nullptr;
         sample->GetPointer(&data);
         got.bytes.assign(data, data + sample->GetActualDataLength());
-        got.timeResult = sample->GetTime(&got.start, &got.end);
+        sample->GetTime(&got.start, &got.end);
         got.syncPoint = sample->IsSyncPoint() == S_OK;
-        got.discontinuity = sample->IsDiscontinuity() == S_OK;
         samples.push_back(got);
-        ++receivedCount;
         return S_OK;
     }
     STDMETHODIMP EndOfStream() override {
@@ -202,7 +144,6 @@ public:
     bool offersAllocator = true;
     // Written by the streaming thread; read after it has ended.
     std::vector<Received> samples;
-    std::atomic<int> receivedCount{0};
     int endOfStream = 0;
     int flushes = 0;
 };
@@ -262,7 +203,27 @@ public:
     Com<TestSink> sink = Make<TestSink>();
 };
 
-using GraphFixture = Graph<PassThrough>;
+// A graph that a filter joins; it records the reconnection requests.
+class FakeGraph : public IFilterGraph {
+public:
+    STDMETHODIMP QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++references; }
+    STDMETHODIMP_(ULONG) Release() override { return --references; }
+    STDMETHODIMP AddFilter(IBaseFilter*, LPCWSTR) override { return E_NOTIMPL; }
+    STDMETHODIMP RemoveFilter(IBaseFilter*) override { return E_NOTIMPL; }
+    STDMETHODIMP EnumFilters(IEnumFilters**) override { return E_NOTIMPL; }
+    STDMETHODIMP FindFilterByName(LPCWSTR, IBaseFilter**) override { return E_NOTIMPL; }
+    STDMETHODIMP ConnectDirect(IPin*, IPin*, const AM_MEDIA_TYPE*) override { return E_NOTIMPL; }
+    STDMETHODIMP Reconnect(IPin* pin) override {
+        reconnected = pin;
+        return S_OK;
+    }
+    STDMETHODIMP Disconnect(IPin*) override { return E_NOTIMPL; }
+    STDMETHODIMP SetDefaultSyncSource() override { return E_NOTIMPL; }
+
+    ULONG references = 1;
+    IPin* reconnected = nullptr;
+};
 
 // A value under HKEY_CLASSES_ROOT as text (a number in decimal), "<none>" without the key.
 inline std::string RegistryValue(const std::string& key, const char* name) {

@@ -8,12 +8,16 @@ using namespace GraphTest;
 
 namespace {
 
+// Buffers of 64 bytes; the properties take only while no buffer is out.
+HRESULT Resize(IMemAllocator* allocator, LONG buffers) {
+    ALLOCATOR_PROPERTIES request{buffers, 64, 1, 0}, actual{};
+    return allocator->SetProperties(&request, &actual);
+}
+
 Com<IMemAllocator> CommittedAllocator(LONG buffers) {
     IMemAllocator* allocator = nullptr;
     CMemAllocator::Create(&allocator);
-    ALLOCATOR_PROPERTIES request{buffers, 64, 1, 0};
-    ALLOCATOR_PROPERTIES actual{};
-    allocator->SetProperties(&request, &actual);
+    Resize(allocator, buffers);
     allocator->Commit();
     return Com<IMemAllocator>(allocator);
 }
@@ -33,9 +37,7 @@ TEST(AllocatorThreads, DecommitWakesTheThreadWaitingForABuffer) {
     EXPECT_EQ(waiting.get(), VFW_E_NOT_COMMITTED);
 
     held->Release(); // the last buffer back frees the memory
-    ALLOCATOR_PROPERTIES request{1, 64, 1, 0};
-    ALLOCATOR_PROPERTIES actual{};
-    EXPECT_EQ(allocator->SetProperties(&request, &actual), S_OK);
+    EXPECT_EQ(Resize(allocator.get(), 1), S_OK);
 }
 
 TEST(AllocatorThreads, BuffersCycleOnTwoThreadsWhileTheControlThreadCommitsAndDecommits) {
@@ -62,8 +64,6 @@ TEST(AllocatorThreads, BuffersCycleOnTwoThreadsWhileTheControlThreadCommitsAndDe
     second.get();
     allocator->Decommit();
     // Every buffer is back and every reference the samples held is gone.
-    ALLOCATOR_PROPERTIES request{2, 64, 1, 0};
-    ALLOCATOR_PROPERTIES actual{};
-    EXPECT_EQ(allocator->SetProperties(&request, &actual), S_OK);
+    EXPECT_EQ(Resize(allocator.get(), 2), S_OK);
     EXPECT_EQ(allocator.release()->Release(), 0u);
 }

@@ -7,17 +7,16 @@
 //   wine_host_test graph PROFILE INPUT.wav EXPECTED.wav
 // Prints one line per check and exits non-zero when any check fails.
 
-#include "tests/windows/RecordingSink.h"
-#include "tests/windows/WaveSource.h"
+#include "tests/platform/GraphTestSupport.h"
 
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <evcode.h>
 #include <fstream>
 #include <initguid.h>
 #include <iterator>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace {
@@ -28,7 +27,7 @@ const CLSID filterClass = {
 // {D51BD5A1-7548-11CF-A520-0080C77EF58A}
 const CLSID waveParserClass = {
     0xd51bd5a1, 0x7548, 0x11cf, {0xa5, 0x20, 0x00, 0x80, 0xc7, 0x7e, 0xf5, 0x8a}};
-const wchar_t* classKey = L"CLSID\\{A0C640F5-2C3B-4606-9899-CA1E7503729E}";
+const std::string classKey = "CLSID\\{A0C640F5-2C3B-4606-9899-CA1E7503729E}";
 const wchar_t* filterName = L"Quillon Sonavel";
 
 int failures = 0;
@@ -38,12 +37,18 @@ void Check(bool ok, const std::string& what) {
     if (!ok) ++failures;
 }
 
-std::wstring Wide(const char* text) {
-    int length = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
-    std::wstring wide(size_t(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text, -1, wide.data(), length);
-    wide.resize(size_t(length - 1));
-    return wide;
+using GraphTest::Com;
+
+template <class I> Com<I> Create(REFCLSID clsid, REFIID iid) {
+    I* object = nullptr;
+    CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, iid, reinterpret_cast<void**>(&object));
+    return Com<I>(object);
+}
+
+template <class I> Com<I> Query(IUnknown* object, REFIID iid) {
+    I* result = nullptr;
+    object->QueryInterface(iid, reinterpret_cast<void**>(&result));
+    return Com<I>(result);
 }
 
 std::vector<BYTE> ReadFile(const char* path) {
@@ -51,137 +56,101 @@ std::vector<BYTE> ReadFile(const char* path) {
     return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
-// A value of a key under HKEY_CLASSES_ROOT; empty when missing.
-std::wstring ClassesValue(const std::wstring& key, const wchar_t* name) {
-    wchar_t data[1024] = {};
-    DWORD size = sizeof(data) - sizeof(wchar_t);
-    LONG result =
-        RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), name, RRF_RT_REG_SZ, nullptr, data, &size);
-    return result == ERROR_SUCCESS ? data : L"";
-}
-
-bool EndsWithNoCase(const std::wstring& text, const std::wstring& end) {
-    return text.size() >= end.size() &&
-           _wcsicmp(text.c_str() + text.size() - end.size(), end.c_str()) == 0;
-}
-
-// Whether the filter mapper offers our filter for audio in and audio out, and its merit.
+// Whether the filter mapper offers our filter for audio in and audio out with two pins,
+// and its merit.
 bool MapperListsFilter(DWORD& merit) {
-    IFilterMapper2* mapper = nullptr;
-    if (FAILED(CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER,
-                                IID_IFilterMapper2, reinterpret_cast<void**>(&mapper))))
-        return false;
+    auto mapper = Create<IFilterMapper2>(CLSID_FilterMapper2, IID_IFilterMapper2);
     GUID audio[2] = {MEDIATYPE_Audio, GUID_NULL};
-    IEnumMoniker* monikers = nullptr;
-    HRESULT result = mapper->EnumMatchingFilters(&monikers, 0, TRUE, 0, TRUE, 1, audio, nullptr,
-                                                 nullptr, FALSE, TRUE, 1, audio, nullptr, nullptr);
-    mapper->Release();
-    bool found = false;
-    IMoniker* moniker = nullptr;
-    while (SUCCEEDED(result) && !found && monikers->Next(1, &moniker, nullptr) == S_OK) {
+    IEnumMoniker* found = nullptr;
+    if (!mapper ||
+        FAILED(mapper->EnumMatchingFilters(&found, 0, TRUE, 0, TRUE, 1, audio, nullptr, nullptr,
+                                           FALSE, TRUE, 1, audio, nullptr, nullptr)))
+        return false;
+    Com<IEnumMoniker> monikers(found);
+    for (IMoniker* next = nullptr; monikers->Next(1, &next, nullptr) == S_OK;) {
+        Com<IMoniker> moniker(next);
         IPropertyBag* bag = nullptr;
-        if (SUCCEEDED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag,
-                                             reinterpret_cast<void**>(&bag)))) {
-            VARIANT name;
-            VariantInit(&name);
-            found = SUCCEEDED(bag->Read(L"FriendlyName", &name, nullptr)) &&
-                    std::wstring(name.bstrVal) == filterName;
-            VariantClear(&name);
-            VARIANT data;
-            VariantInit(&data);
-            if (found && SUCCEEDED(bag->Read(L"FilterData", &data, nullptr))) {
-                // A registered filter's data starts with version, merit and pin count.
-                const DWORD* header = static_cast<const DWORD*>(data.parray->pvData);
-                merit = header[1];
-                found = header[2] == 2;
-            }
-            VariantClear(&data);
-            bag->Release();
-        }
-        moniker->Release();
+        if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag,
+                                          reinterpret_cast<void**>(&bag))))
+            continue;
+        Com<IPropertyBag> properties(bag);
+        VARIANT name, data;
+        VariantInit(&name);
+        VariantInit(&data);
+        bool ours = SUCCEEDED(bag->Read(L"FriendlyName", &name, nullptr)) &&
+                    std::wstring(name.bstrVal) == filterName &&
+                    SUCCEEDED(bag->Read(L"FilterData", &data, nullptr));
+        // A registered filter's data starts with version, merit and pin count.
+        const DWORD* header = ours ? static_cast<const DWORD*>(data.parray->pvData) : nullptr;
+        if (ours) merit = header[1];
+        bool twoPins = ours && header[2] == 2;
+        VariantClear(&name);
+        VariantClear(&data);
+        if (ours) return twoPins;
     }
-    if (monikers != nullptr) monikers->Release();
-    return found;
+    return false;
 }
 
 void CheckRegistered(const char* module) {
-    Check(ClassesValue(classKey, nullptr) == filterName, "class key names the filter");
-    std::wstring server = std::wstring(classKey) + L"\\InprocServer32";
-    std::wstring path = ClassesValue(server, nullptr);
-    std::wstring file = Wide(module);
-    file = file.substr(file.find_last_of(L"\\/") + 1);
-    Check(EndsWithNoCase(path, file), "InprocServer32 holds the module path");
-    Check(ClassesValue(server, L"ThreadingModel") == L"Both", "ThreadingModel is Both");
+    using GraphTest::RegistryValue;
+    Check(RegistryValue(classKey, nullptr) == "Quillon Sonavel", "class key names the filter");
+    const std::string server = classKey + "\\InprocServer32", path = RegistryValue(server, nullptr);
+    std::string file = module;
+    file = file.substr(file.find_last_of("\\/") + 1);
+    Check(path.size() >= file.size() &&
+              _stricmp(path.c_str() + path.size() - file.size(), file.c_str()) == 0,
+          "InprocServer32 holds the module path");
+    Check(RegistryValue(server, "ThreadingModel") == "Both", "ThreadingModel is Both");
     DWORD merit = 0;
-    bool listed = MapperListsFilter(merit);
-    Check(listed, "filter mapper lists \"Quillon Sonavel\" with two audio pins");
+    Check(MapperListsFilter(merit), "filter mapper lists \"Quillon Sonavel\" with two audio pins");
     Check(merit == 0x00200000, "merit is 0x00200000");
 }
 
 void CheckUnregistered() {
-    HKEY key = nullptr;
-    bool gone = RegOpenKeyExW(HKEY_CLASSES_ROOT, classKey, 0, KEY_READ, &key) != ERROR_SUCCESS;
-    if (!gone) RegCloseKey(key);
-    Check(gone, "class key removed");
+    Check(GraphTest::RegistryValue(classKey, nullptr) == "<none>", "class key removed");
     DWORD merit = 0;
     Check(!MapperListsFilter(merit), "filter mapper no longer lists the filter");
 }
 
-template <class I> I* Query(IUnknown* object, REFIID iid) {
-    I* result = nullptr;
-    object->QueryInterface(iid, reinterpret_cast<void**>(&result));
-    return result;
-}
-
-IBaseFilter* CreateFilter(REFCLSID clsid) {
-    IBaseFilter* filter = nullptr;
-    CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                     reinterpret_cast<void**>(&filter));
-    return filter;
+// A stream in memory that holds `bytes` and reads from their start.
+Com<IStream> StreamOf(const std::vector<BYTE>& bytes) {
+    IStream* stream = nullptr;
+    CreateStreamOnHGlobal(nullptr, TRUE, &stream);
+    ULONG written = 0;
+    stream->Write(bytes.data(), ULONG(bytes.size()), &written);
+    LARGE_INTEGER start{};
+    stream->Seek(start, STREAM_SEEK_SET, nullptr);
+    return Com<IStream>(stream);
 }
 
 bool LoadState(IBaseFilter* filter, const std::vector<BYTE>& state) {
-    IStream* stream = nullptr;
-    if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, &stream))) return false;
-    ULONG written = 0;
-    stream->Write(state.data(), ULONG(state.size()), &written);
-    LARGE_INTEGER start{};
-    stream->Seek(start, STREAM_SEEK_SET, nullptr);
-    IPersistStream* persist = Query<IPersistStream>(filter, IID_IPersistStream);
-    HRESULT result = persist != nullptr ? persist->Load(stream) : E_NOINTERFACE;
-    if (persist != nullptr) persist->Release();
-    stream->Release();
-    return result == S_OK;
+    auto persist = Query<IPersistStream>(filter, IID_IPersistStream);
+    return persist && persist->Load(StreamOf(state).get()) == S_OK;
 }
 
 std::vector<BYTE> SaveState(IBaseFilter* filter) {
-    std::vector<BYTE> bytes;
-    IStream* stream = nullptr;
-    IPersistStream* persist = Query<IPersistStream>(filter, IID_IPersistStream);
-    if (persist != nullptr && SUCCEEDED(CreateStreamOnHGlobal(nullptr, TRUE, &stream)) &&
-        persist->Save(stream, TRUE) == S_OK) {
-        STATSTG stat{};
-        stream->Stat(&stat, STATFLAG_NONAME);
-        bytes.resize(size_t(stat.cbSize.QuadPart));
-        LARGE_INTEGER start{};
-        stream->Seek(start, STREAM_SEEK_SET, nullptr);
-        ULONG read = 0;
-        stream->Read(bytes.data(), ULONG(bytes.size()), &read);
-    }
-    if (stream != nullptr) stream->Release();
-    if (persist != nullptr) persist->Release();
+    auto persist = Query<IPersistStream>(filter, IID_IPersistStream);
+    Com<IStream> stream = StreamOf({});
+    if (!persist || persist->Save(stream.get(), TRUE) != S_OK) return {};
+    STATSTG stat{};
+    stream->Stat(&stat, STATFLAG_NONAME);
+    std::vector<BYTE> bytes(size_t(stat.cbSize.QuadPart));
+    LARGE_INTEGER start{};
+    stream->Seek(start, STREAM_SEEK_SET, nullptr);
+    ULONG read = 0;
+    stream->Read(bytes.data(), ULONG(bytes.size()), &read);
     return bytes;
 }
 
 void CheckPersistence(const char* profilePath) {
     std::vector<BYTE> profile = ReadFile(profilePath);
-    IBaseFilter* filter = CreateFilter(filterClass);
+    auto filter = Create<IBaseFilter>(filterClass, IID_IBaseFilter);
     Check(filter != nullptr, "CoCreateInstance creates the filter");
-    if (filter == nullptr) return;
-    IMediaParams* params = Query<IMediaParams>(filter, IID_IMediaParams);
-    IMediaParamInfo* info = Query<IMediaParamInfo>(filter, IID_IMediaParamInfo);
+    if (!filter) return;
+    auto params = Query<IMediaParams>(filter.get(), IID_IMediaParams);
+    auto info = Query<IMediaParamInfo>(filter.get(), IID_IMediaParamInfo);
     DWORD count = 0;
-    Check(info != nullptr && info->GetParamCount(&count) == S_OK && count == 7,
+    Check(info && info->GetParamCount(&count) == S_OK && count == 7,
           "IMediaParamInfo reports seven parameters");
     bool roundTrips = params != nullptr;
     for (DWORD i = 0; roundTrips && i < 7; ++i) {
@@ -192,51 +161,80 @@ void CheckPersistence(const char* profilePath) {
     }
     Check(roundTrips, "IMediaParams sets and reads the seven parameters");
     MP_DATA before = -1, after = -1;
-    if (params != nullptr) params->GetParam(0, &before);
-    Check(LoadState(filter, profile), "IPersistStream loads a profile saved by sonavel train");
-    if (params != nullptr) params->GetParam(0, &after);
+    if (params) params->GetParam(0, &before);
+    Check(LoadState(filter.get(), profile),
+          "IPersistStream loads a profile saved by sonavel train");
+    if (params) params->GetParam(0, &after);
     Check(before == 0.25f && after != before, "loading the profile changes the parameters");
-    Check(SaveState(filter) == profile, "state saved through IPersistStream equals the profile");
-    if (params != nullptr) params->Release();
-    if (info != nullptr) info->Release();
-    filter->Release();
+    Check(SaveState(filter.get()) == profile,
+          "state saved through IPersistStream equals the profile");
 }
 
-struct Graph {
-    IGraphBuilder* builder = nullptr;
-    IBaseFilter* source = nullptr;
-    IBaseFilter* parser = nullptr;
-    IBaseFilter* filter = nullptr;
-    RecordingSink* sink = nullptr;
-
-    ~Graph() {
-        for (IUnknown* object : {static_cast<IUnknown*>(builder), static_cast<IUnknown*>(source),
-                                 static_cast<IUnknown*>(parser), static_cast<IUnknown*>(filter)})
-            if (object != nullptr) object->Release();
-        if (sink != nullptr) sink->Release();
+// Keeps every sample that reaches it, as the platform tests' sink does, and tells the
+// graph when the stream has ended, as a real renderer does.
+class RecordingPin : public GraphTest::SinkPin {
+public:
+    using SinkPin::SinkPin;
+    STDMETHODIMP EndOfStream() override {
+        IMediaEventSink* events = nullptr;
+        IFilterGraph* graph = m_pFilter->GetFilterGraph();
+        if (graph != nullptr && SUCCEEDED(graph->QueryInterface(
+                                    IID_IMediaEventSink, reinterpret_cast<void**>(&events)))) {
+            events->Notify(EC_COMPLETE, S_OK,
+                           reinterpret_cast<LONG_PTR>(static_cast<IBaseFilter*>(m_pFilter)));
+            events->Release();
+        }
+        return S_OK;
     }
 };
 
-IPin* FindPin(IBaseFilter* filter, PIN_DIRECTION wanted) {
-    IEnumPins* pins = nullptr;
-    IPin* pin = nullptr;
-    if (FAILED(filter->EnumPins(&pins))) return nullptr;
-    while (pins->Next(1, &pin, nullptr) == S_OK) {
-        PIN_DIRECTION direction;
-        pin->QueryDirection(&direction);
-        if (direction == wanted) break;
-        pin->Release();
-        pin = nullptr;
+// Wine's Null Renderer keeps nothing, so the graph ends in a renderer of the test's own.
+class RecordingSink : public CBaseFilter, public IAMFilterMiscFlags {
+public:
+    RecordingSink() : CBaseFilter("Recording sink", nullptr, &lock, GUID_NULL) {}
+
+    DECLARE_IUNKNOWN
+    STDMETHODIMP NonDelegatingQueryInterface(REFIID riid, void** ppv) override {
+        if (riid == IID_IAMFilterMiscFlags)
+            return GetInterface(static_cast<IAMFilterMiscFlags*>(this), ppv);
+        return CBaseFilter::NonDelegatingQueryInterface(riid, ppv);
     }
-    pins->Release();
-    return pin;
+    // Marks the filter as a renderer: the graph waits for its end of stream.
+    STDMETHODIMP_(ULONG) GetMiscFlags() override { return AM_FILTER_MISC_FLAGS_IS_RENDERER; }
+    int GetPinCount() override { return 1; }
+    CBasePin* GetPin(int n) override { return n == 0 ? &pin : nullptr; }
+
+    CCritSec lock;
+    RecordingPin pin{this, &lock};
+};
+
+// Released in reverse order: the graph first, then the filters it held.
+struct Graph {
+    Com<RecordingSink> sink;
+    Com<IBaseFilter> filter, parser, source;
+    Com<IGraphBuilder> builder;
+    // The test's own source, which the test plays itself, and what it plays.
+    GraphTest::TestSource* played = nullptr;
+    WAVEFORMATEX format{};
+    std::vector<BYTE> data;
+};
+
+Com<IPin> FindPin(IBaseFilter* filter, PIN_DIRECTION wanted) {
+    IEnumPins* found = nullptr;
+    if (FAILED(filter->EnumPins(&found))) return nullptr;
+    Com<IEnumPins> pins(found);
+    for (IPin* next = nullptr; pins->Next(1, &next, nullptr) == S_OK;) {
+        Com<IPin> pin(next);
+        PIN_DIRECTION direction;
+        if (SUCCEEDED(pin->QueryDirection(&direction)) && direction == wanted) return pin;
+    }
+    return nullptr;
 }
 
 // The sample frames of a WAV file written by the command line: its format and data.
 bool ReadWave(const std::vector<BYTE>& file, WAVEFORMATEX& format, std::vector<BYTE>& data) {
-    size_t position = 12;
     bool haveFormat = false;
-    while (position + 8 <= file.size()) {
+    for (size_t position = 12; position + 8 <= file.size();) {
         DWORD size;
         std::memcpy(&size, &file[position + 4], 4);
         const BYTE* body = &file[position + 8];
@@ -253,13 +251,8 @@ bool ReadWave(const std::vector<BYTE>& file, WAVEFORMATEX& format, std::vector<B
 }
 
 HRESULT ConnectFilters(IGraphBuilder* builder, IBaseFilter* from, IBaseFilter* to) {
-    IPin* out = FindPin(from, PINDIR_OUTPUT);
-    IPin* in = FindPin(to, PINDIR_INPUT);
-    HRESULT result =
-        out != nullptr && in != nullptr ? builder->ConnectDirect(out, in, nullptr) : E_POINTER;
-    if (out != nullptr) out->Release();
-    if (in != nullptr) in->Release();
-    return result;
+    Com<IPin> out = FindPin(from, PINDIR_OUTPUT), in = FindPin(to, PINDIR_INPUT);
+    return out && in ? builder->ConnectDirect(out.get(), in.get(), nullptr) : E_POINTER;
 }
 
 std::string Hex(HRESULT result) {
@@ -271,102 +264,100 @@ std::string Hex(HRESULT result) {
 // The upstream part of the graph: Wine's file source and WAVE parser, or, for float,
 // which the parser offers only as WAVE_FORMAT_EXTENSIBLE, a source of the test's own.
 bool AddUpstream(Graph& graph, const char* input, std::vector<IBaseFilter*>& chain) {
-    WAVEFORMATEX format{};
-    std::vector<BYTE> data;
-    if (!ReadWave(ReadFile(input), format, data)) return false;
+    if (!ReadWave(ReadFile(input), graph.format, graph.data)) return false;
+    const WAVEFORMATEX& format = graph.format;
     if (format.wFormatTag == WAVE_FORMAT_IEEE_FLOAT) {
-        graph.source = new WaveSource(format, std::move(data));
-        graph.source->AddRef();
-        chain.push_back(graph.source);
+        auto source = GraphTest::Make<GraphTest::TestSource>();
+        source->pin.offered = {GraphTest::AudioType(format.wFormatTag, format.nChannels,
+                                                    format.nSamplesPerSec, format.wBitsPerSample)};
+        graph.played = source.get();
+        graph.source.reset(source.release());
+        chain.push_back(graph.source.get());
         return true;
     }
-    graph.source = CreateFilter(CLSID_AsyncReader);
-    graph.parser = CreateFilter(waveParserClass);
-    IFileSourceFilter* file =
-        graph.source ? Query<IFileSourceFilter>(graph.source, IID_IFileSourceFilter) : nullptr;
-    bool loaded = file != nullptr && file->Load(Wide(input).c_str(), nullptr) == S_OK;
-    if (file != nullptr) file->Release();
-    chain.push_back(graph.source);
-    chain.push_back(graph.parser);
-    return loaded && graph.parser != nullptr;
+    graph.source = Create<IBaseFilter>(CLSID_AsyncReader, IID_IBaseFilter);
+    graph.parser = Create<IBaseFilter>(waveParserClass, IID_IBaseFilter);
+    auto file = graph.source ? Query<IFileSourceFilter>(graph.source.get(), IID_IFileSourceFilter)
+                             : nullptr;
+    chain.push_back(graph.source.get());
+    chain.push_back(graph.parser.get());
+    return file &&
+           file->Load(std::wstring(input, input + std::strlen(input)).c_str(), nullptr) == S_OK &&
+           graph.parser;
 }
 
 // Each step is checked on its own, so a failure names the step and its result code.
 bool BuildGraph(Graph& graph, const char* input, const std::string& name) {
-    HRESULT result = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER,
-                                      IID_IGraphBuilder, reinterpret_cast<void**>(&graph.builder));
+    graph.builder = Create<IGraphBuilder>(CLSID_FilterGraph, IID_IGraphBuilder);
     std::vector<IBaseFilter*> chain;
-    bool created = SUCCEEDED(result) && AddUpstream(graph, input, chain);
-    graph.filter = CreateFilter(filterClass);
-    graph.sink = new RecordingSink;
-    graph.sink->AddRef();
-    chain.push_back(graph.filter);
-    chain.push_back(graph.sink);
-    Check(created && graph.filter != nullptr, name + "source, filter and sink created");
-    if (!created || graph.filter == nullptr) return false;
+    bool created = graph.builder && AddUpstream(graph, input, chain);
+    graph.filter = Create<IBaseFilter>(filterClass, IID_IBaseFilter);
+    graph.sink = GraphTest::Make<RecordingSink>();
+    chain.push_back(graph.filter.get());
+    chain.push_back(graph.sink.get());
+    Check(created && graph.filter, name + "source, filter and sink created");
+    if (!created || !graph.filter) return false;
+    HRESULT result = S_OK;
     for (size_t i = 0; i < chain.size() && SUCCEEDED(result); ++i)
         result = graph.builder->AddFilter(chain[i], i + 2 == chain.size() ? filterName : nullptr);
     Check(SUCCEEDED(result), name + "filters added: " + Hex(result));
     for (size_t i = 0; i + 1 < chain.size() && SUCCEEDED(result); ++i) {
-        result = ConnectFilters(graph.builder, chain[i], chain[i + 1]);
+        result = ConnectFilters(graph.builder.get(), chain[i], chain[i + 1]);
         Check(SUCCEEDED(result),
               name + "connect step " + std::to_string(i + 1) + ": " + Hex(result));
     }
     return SUCCEEDED(result);
 }
 
-bool RunToCompletion(IGraphBuilder* builder, const std::string& name) {
-    IMediaControl* control = Query<IMediaControl>(builder, IID_IMediaControl);
-    IMediaEvent* events = Query<IMediaEvent>(builder, IID_IMediaEvent);
-    HRESULT result = control != nullptr && events != nullptr ? control->Run() : E_NOINTERFACE;
+// Plays the test's own source as its streaming thread would: buffers stamped with their
+// times, then the end of the stream.
+void Play(GraphTest::SourcePin& pin, const std::vector<BYTE>& data, const WAVEFORMATEX& format) {
+    const size_t chunk = size_t(pin.bufferSize) / format.nBlockAlign * format.nBlockAlign;
+    auto time = [&](size_t byte) {
+        return REFERENCE_TIME(byte) * 10000000 / format.nAvgBytesPerSec;
+    };
+    for (size_t at = 0; at < data.size(); at += chunk) {
+        size_t end = std::min(at + chunk, data.size());
+        if (pin.Push({data.begin() + at, data.begin() + end}, {time(at), time(end)}) != S_OK)
+            return;
+    }
+    pin.DeliverEndOfStream();
+}
+
+bool RunToCompletion(Graph& graph, const std::string& name) {
+    auto control = Query<IMediaControl>(graph.builder.get(), IID_IMediaControl);
+    auto events = Query<IMediaEvent>(graph.builder.get(), IID_IMediaEvent);
+    HRESULT result = control && events ? control->Run() : E_NOINTERFACE;
     Check(SUCCEEDED(result), name + "IMediaControl::Run: " + Hex(result));
+    if (SUCCEEDED(result) && graph.played != nullptr)
+        Play(graph.played->pin, graph.data, graph.format);
     long code = 0;
     if (SUCCEEDED(result)) result = events->WaitForCompletion(60000, &code);
     Check(result == S_OK, name + "IMediaEvent::WaitForCompletion: " + Hex(result));
-    if (control != nullptr) control->Stop();
-    if (control != nullptr) control->Release();
-    if (events != nullptr) events->Release();
+    if (control) control->Stop();
     return code == EC_COMPLETE;
 }
 
-// Largest difference between two streams of the same encoding, in integer steps or, for
-// float, in full-scale units.
-double LargestDifference(const std::vector<BYTE>& a, const std::vector<BYTE>& b, int bits,
-                         bool isFloat) {
-    int width = bits / 8;
-    double largest = 0;
-    for (size_t i = 0; i + size_t(width) <= a.size() && i + size_t(width) <= b.size();
-         i += size_t(width)) {
-        double x = 0, y = 0;
-        if (isFloat) {
-            float fx, fy;
-            std::memcpy(&fx, &a[i], 4);
-            std::memcpy(&fy, &b[i], 4);
-            x = fx;
-            y = fy;
-        } else {
-            std::int64_t ix = 0, iy = 0;
-            std::memcpy(&ix, &a[i], size_t(width));
-            std::memcpy(&iy, &b[i], size_t(width));
-            int shift = 64 - bits;
-            x = double((ix << shift) >> shift);
-            y = double((iy << shift) >> shift);
-        }
-        largest = std::max(largest, std::fabs(x - y));
-    }
-    return largest;
+// One sample of a stream: integer steps, or for float full-scale units.
+double SampleAt(const BYTE* at, int bits, bool isFloat) {
+    float real = 0;
+    std::int64_t whole = 0; // sign-extended from its top bit
+    std::memcpy(isFloat ? static_cast<void*>(&real) : &whole, at, size_t(bits / 8));
+    return isFloat ? real : double((whole << (64 - bits)) >> (64 - bits));
 }
 
 void CheckGraph(const char* profilePath, const char* input, const char* expectedPath) {
     Graph graph;
     std::string name = std::string("[") + input + "] ";
     if (!BuildGraph(graph, input, name)) return;
-    Check(LoadState(graph.filter, ReadFile(profilePath)), name + "profile loaded");
-    Check(RunToCompletion(graph.builder, name), name + "graph runs to EC_COMPLETE");
+    Check(LoadState(graph.filter.get(), ReadFile(profilePath)), name + "profile loaded");
+    Check(RunToCompletion(graph, name), name + "graph runs to EC_COMPLETE");
     WAVEFORMATEX format{};
     std::vector<BYTE> expected;
     Check(ReadWave(ReadFile(expectedPath), format, expected), name + "expected output read");
-    std::vector<BYTE> produced = graph.sink->Bytes();
+    std::vector<BYTE> produced;
+    for (const GraphTest::Received& sample : graph.sink->pin.samples)
+        produced.insert(produced.end(), sample.bytes.begin(), sample.bytes.end());
     Check(produced.size() == expected.size(),
           name + "same length: " + std::to_string(produced.size()) + " bytes, expected " +
               std::to_string(expected.size()));
@@ -377,10 +368,12 @@ void CheckGraph(const char* profilePath, const char* input, const char* expected
     // left out.
     size_t compared = std::min(produced.size(), expected.size());
     compared -= std::min(compared, size_t(format.nSamplesPerSec / 3) * format.nBlockAlign);
-    double difference =
-        LargestDifference(std::vector<BYTE>(produced.begin(), produced.begin() + compared),
-                          std::vector<BYTE>(expected.begin(), expected.begin() + compared),
-                          format.wBitsPerSample, isFloat);
+    size_t width = format.wBitsPerSample / 8;
+    double difference = 0;
+    for (size_t i = 0; i + width <= compared; i += width)
+        difference =
+            std::max(difference, std::fabs(SampleAt(&produced[i], format.wBitsPerSample, isFloat) -
+                                           SampleAt(&expected[i], format.wBitsPerSample, isFloat)));
     bool close = isFloat ? difference <= 1e-5 : difference <= 1;
     Check(!expected.empty() && produced.size() == expected.size() && close,
           name + "matches sonavel restore, largest difference " + std::to_string(difference));

@@ -1,4 +1,3 @@
-#include "dsp/DataTail.h"
 #include "dsp/LookAheadStreamer.h"
 
 #include <gtest/gtest.h>
@@ -10,62 +9,6 @@ namespace {
 
 float Sample(int index) {
     return static_cast<float>(index + 1);
-}
-
-TEST(DataTailTest, AdvanceKeepsTheFramesBeforeEachBlockForAnyBlockLengths) {
-    const int tail = 5;
-    DSP::DataTail queue;
-    queue.Allocate(2, 44100, 16, tail, true);
-    std::mt19937 rng(7);
-    std::vector<float> left(16), right(16);
-    for (int block = 0, written = 0; block < 50; ++block) {
-        const int frames = 1 + static_cast<int>(rng() % 16);
-        for (int i = 0; i < frames; ++i) {
-            left[i] = Sample(written + i);
-            right[i] = -Sample(written + i);
-        }
-        const float* sources[] = {left.data(), right.data()};
-        queue.Append(sources, frames, 0);
-        ASSERT_EQ(queue.fillCount, tail + frames);
-        for (int i = 0; i < tail; ++i) {
-            const float expected = written - tail + i < 0 ? 0.0f : Sample(written - tail + i);
-            ASSERT_EQ(queue.buffers[0][i], expected);
-            ASSERT_EQ(queue.buffers[1][i], -expected);
-        }
-        queue.AdvanceKeepingTail(frames);
-        written += frames;
-    }
-}
-
-TEST(DataTailTest, DiscardSetMaxBlockSizeAndAllocateEdges) {
-    DSP::DataTail queue(1, 8);
-    const float data[] = {1, 2, 3, 4, 5, 6};
-    const float* sources[] = {data};
-    queue.Append(sources, 4, 2);
-    queue.Discard(1);
-    EXPECT_EQ(queue.fillCount, 3);
-    EXPECT_EQ(queue.buffers[0][0], 4.0f);
-    queue.Discard(10);
-    EXPECT_EQ(queue.fillCount, 0);
-    queue.Append(sources, 6, 0);
-    queue.SetMaxBlockSize(32); // without a tail the contents are cleared
-    EXPECT_EQ(queue.maxBlockSize, 32);
-    EXPECT_EQ(queue.fillCount, 0);
-    EXPECT_EQ(queue.buffers[0][0], 0.0f);
-
-    DSP::DataTail history;
-    history.Allocate(1, 48000, 4, 3, true);
-    history.Append(sources, 4, 0);
-    history.AdvanceKeepingTail(4); // tail 2, 3, 4
-    history.Append(sources, 2, 4);
-    history.SetMaxBlockSize(10);
-    EXPECT_EQ(history.fillCount, 3);
-    EXPECT_EQ(history.Capacity(), 13);
-    const float kept[] = {2, 3, 4, 0}; // the tail survives, newer frames are dropped
-    for (int i = 0; i < 4; ++i)
-        EXPECT_EQ(history.buffers[0][i], kept[i]) << i;
-    history.Allocate(1, 48000, 0, 0, true);
-    EXPECT_EQ(history.maxBlockSize, 1);
 }
 
 // Reads ahead: replaces each sample by itself minus the sample lookAhead frames later.
