@@ -18,11 +18,9 @@ void RestorationChain::Setup(int channels, int rate, int maxFrames) {
     highQuality.Setup(channels, rate, maxFrames);
     highQualityNoiseStale = true;
     highQualityWasOn = false;
-    if (!UsesBuiltInReducer()) reducer->Setup(channels, rate, maxFrames);
     declip.Setup(channels, rate, maxFrames);
     declick.Setup(channels, rate, maxFrames);
-    const int longestReducer =
-        std::max({reducer->latency, denoiseStreamer.latency, highQuality.latency});
+    const int longestReducer = std::max(denoiseStreamer.latency, highQuality.latency);
     const int longestDelay = declip.latency + declick.latency + longestReducer;
     dryLine.Allocate(channels, rate, maxFrames + longestDelay, 0, true);
 }
@@ -31,18 +29,13 @@ void RestorationChain::Reset() {
     denoiseStreamer.Reset();
     highQuality.Reset();
     highQualityWasOn = false;
-    if (!UsesBuiltInReducer()) reducer->Reset();
     declip.Reset();
     declick.Reset();
     dryLine.Reset();
 }
 
-void RestorationChain::SetReducer(AudioProcessor* replacement) {
-    reducer = replacement != nullptr ? replacement : &denoiseStreamer;
-}
-
 int RestorationChain::ReducerLatency(const ChainSwitches& on) const {
-    return on.highQuality ? highQuality.latency : reducer->latency;
+    return on.highQuality ? highQuality.latency : denoiseStreamer.latency;
 }
 
 int RestorationChain::ReportedLatency(const ChainSwitches& on) const {
@@ -70,7 +63,7 @@ void RestorationChain::FinishTraining() {
 // The reducer a switch of quality hands the stream to starts from silence, so that it
 // never puts out what it held from before.
 AudioProcessor& RestorationChain::ReducerFor(const ChainSwitches& on) {
-    return on.highQuality ? static_cast<AudioProcessor&>(highQuality) : *reducer;
+    return on.highQuality ? static_cast<AudioProcessor&>(highQuality) : denoiseStreamer;
 }
 
 void RestorationChain::UpdateHighQualityNoise() {

@@ -6,13 +6,9 @@
 // noise profile as bytes. The plug-in component, the command line's analysis, benchmarks
 // and other hosts drive it the same way: Setup, then Process per block.
 //
-// The noise reducer sits in a slot: by default the built-in Denoise (behind its
-// look-ahead streamer); a host may plug in another reducer with the same lifecycle
-// (Setup / Process / Reset, lookAhead and latency) that reads the same noise profile.
-// Learning always goes through the built-in Denoise, which owns the profile.
-//
-// The chain also owns a high-quality reducer (LogAmplitudeDenoise) that a host may choose
-// block by block instead of the slot's (ChainSwitches::highQuality): both are set up by
+// The noise reducer is Denoise (behind its look-ahead streamer), which also learns and owns
+// the noise profile. The chain also owns a high-quality reducer (LogAmplitudeDenoise) that a
+// host may choose block by block instead (ChainSwitches::highQuality): both are set up by
 // Setup and the dry line is sized for the longer of the two, so switching allocates
 // nothing. It follows the reduction settings and the profile (loaded or learnt) at the
 // next block, and starts from silence each time it is chosen.
@@ -40,7 +36,7 @@ struct ChainSwitches {
     bool reduction = true;
     bool training = false;
     bool keepOnlyNoise = false;
-    // The owned high-quality reducer instead of the one in the slot, and click detection
+    // The high-quality reducer instead of Denoise, and click detection
     // that leaves the attacks of real music alone (see highQualityDetectionMarginDb).
     bool highQuality = false;
 };
@@ -54,22 +50,16 @@ public:
     RestorationChain(const RestorationChain&) = delete;
     RestorationChain& operator=(const RestorationChain&) = delete;
 
-    // Sets every stage, the reducer in the slot and the dry line up and sizes them for
+    // Sets every stage, both reducers and the dry line up and sizes them for
     // blocks of up to maxFrames frames.
     void Setup(int channels, int rate, int maxFrames);
     void Reset();
 
-    // Puts a reducer in the slot; nullptr puts back the built-in Denoise. The reducer is
-    // not owned, must outlive its use, and is set up by the next Setup (call Setup after
-    // this). The noise profile for it is Profile().
-    void SetReducer(AudioProcessor* reducer);
-    AudioProcessor& Reducer() { return *reducer; }
 
     // Tells `observer` (null: no one) of every click and clipped run repaired from now
     // on, at the frame of the chain's input where it began. The audio is the same
     // whether someone listens or not.
     void SetRepairObserver(RepairObserver* listener) { repairObserver = listener; }
-    bool UsesBuiltInReducer() const { return reducer == &denoiseStreamer; }
 
     // The chain in place on `channels` planar buffers of `frames` frames (at most the
     // set-up block length). Non-finite and huge samples are first made safe (InputGuard);
@@ -129,7 +119,6 @@ private:
     bool highQualityNoiseStale = true;
     bool highQualityWasOn = false;
     float detectionLevelDb = -10.0f;
-    AudioProcessor* reducer = &denoiseStreamer;
     RepairObserver* repairObserver = nullptr;
     // The input delayed by the signal latency, fed only while keep-only-noise is on.
     DataTail dryLine;

@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <numeric>
-#include <utility>
 #include <vector>
 
 #include "tests/dsp/RepairTestSupport.h"
@@ -14,58 +12,6 @@ namespace {
 
 using DSP::Restoration::ChainSwitches;
 using DSP::Restoration::RestorationChain;
-
-// A stand-in for another noise reducer: halves the signal and delays it by `latency`.
-class HalvingDelay : public DSP::AudioProcessor {
-public:
-    void Setup(int channels, int rate, int maxFrames) override {
-        AudioProcessor::Setup(channels, rate, maxFrames);
-        latency = 100;
-        line.assign(std::size_t(channels * latency), 0.0f);
-        ++setups;
-    }
-    void Process(float* const* input, int frames, float* const*) override {
-        for (int c = 0; c < channelCount; ++c)
-            for (int i = 0; i < frames; ++i)
-                input[c][i] =
-                    std::exchange(line[c * latency + (written + i) % latency], 0.5f * input[c][i]);
-        written += frames;
-        blocks += 1;
-    }
-    std::vector<float> line;
-    int setups = 0, blocks = 0, written = 0;
-};
-
-TEST(RestorationChain, AReducerInTheSlotRunsInPlaceOfDenoiseButNotWhileLearning) {
-    RestorationChain chain;
-    HalvingDelay reducer;
-    chain.SetReducer(&reducer);
-    chain.Setup(1, 44100, 512);
-    EXPECT_EQ(reducer.setups, 1);
-
-    const ChainSwitches reduceOnly{false, false, true, false, false};
-    EXPECT_EQ(chain.ReportedLatency(reduceOnly), 100);
-    std::vector<float> audio(512);
-    std::iota(audio.begin(), audio.end(), 0.0f);
-    float* block[] = {audio.data()};
-    chain.Process(block, 1, 512, reduceOnly);
-    EXPECT_EQ(audio[99], 0.0f);
-    EXPECT_EQ(audio[300], 100.0f);
-
-    ChainSwitches learning = reduceOnly;
-    learning.training = true;
-    std::vector<float> noise(512, 0.25f);
-    float* noiseBlock[] = {noise.data()};
-    chain.Process(noiseBlock, 1, 512, learning);
-    EXPECT_EQ(reducer.blocks, 1);
-    EXPECT_EQ(noise[7], 0.25f);
-    EXPECT_EQ(chain.ReportedLatency(learning), 100);
-    EXPECT_EQ(chain.SignalLatency(learning), 0);
-
-    chain.SetReducer(nullptr);
-    chain.Setup(1, 44100, 4096);
-    EXPECT_EQ(chain.ReportedLatency(reduceOnly), 1536 + 1536);
-}
 
 // Runs `signal` through the chain in blocks of 4096 frames, in place, one channel.
 void RunBlocks(RestorationChain& chain, std::vector<float>& signal, const ChainSwitches& on) {
