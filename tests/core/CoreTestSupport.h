@@ -71,8 +71,7 @@ public:
 
     StageEngine& TestEngine() { return static_cast<StageEngine&>(Engine()); }
 
-    int globalSettingChanges = 0;
-    int latencyChanges = 0;
+    int globalSettingChanges = 0, latencyChanges = 0;
     std::uint32_t extraLatency = 0;
 };
 

@@ -23,9 +23,8 @@ struct Stream {
     int Feed(Plugin& plugin, int frames) {
         std::vector<float> in[2], out[2];
         for (int c = 0; c < 2; ++c) {
-            in[c].resize(std::size_t(frames));
             out[c].resize(std::size_t(frames));
-            std::generate(in[c].begin(), in[c].end(), [&] { return sample(random); });
+            std::generate_n(std::back_inserter(in[c]), frames, [&] { return sample(random); });
             input[c].insert(input[c].end(), in[c].begin(), in[c].end());
         }
         const int produced =
@@ -263,8 +262,7 @@ TEST_F(GlobalTest, SettingsStartAtTheirDefaultsStayOutOfTheSavedStateAndNameEver
     DSP::GlobalDerived derived(plugin);
     // Nothing but the private-data length word of each.
     EXPECT_EQ(plugin.StateSize(), before + 4u + 4u);
-    for (const DSP::Component* c :
-         {static_cast<DSP::Component*>(&fresh), static_cast<DSP::Component*>(&derived)}) {
+    for (const DSP::Component* c : std::initializer_list<const DSP::Component*>{&fresh, &derived}) {
         for (std::uint32_t i = 0; i < c->GetNumFloatParams(); ++i) {
             EXPECT_NE(c->GetFloatParamStorage(i), 0u);
             EXPECT_EQ(c->GetFloatParam(i), c->GetFloatParamDefault(i)) << i;

@@ -25,8 +25,7 @@ namespace {
 // change of the algorithm, which moves values by 1e-4 and more. The floor is the test
 // signal's level: a sample near zero (keep-only-noise is a difference of two loud
 // signals) carries the rounding of its loud neighbours, not of its own size.
-constexpr double goldenTolerance = 1e-5;
-constexpr double goldenScale = 0.1;
+constexpr double goldenTolerance = 1e-5, goldenScale = 0.1;
 constexpr std::size_t goldenFrames = 3 * 44100;
 // Sample positions that fall in start-up, in repaired clicks and clips and in plain music.
 constexpr std::size_t probePositions[] = {5000, 20011, 44100, 70001, 99999, 120000};
@@ -50,8 +49,7 @@ Audio GoldenInput() {
     Audio audio{std::vector<float>(goldenFrames), std::vector<float>(goldenFrames)};
     Lcg random{12345};
     for (std::size_t i = 0; i < goldenFrames; ++i) {
-        const float t = float(i) / 44100.0f;
-        const float swell = 0.7f + 0.5f * std::sin(6.2831853f * 0.7f * t);
+        const float t = float(i) / 44100.0f, swell = 0.7f + 0.5f * std::sin(6.2831853f * 0.7f * t);
         const float l = swell * (0.6f * std::sin(6.2831853f * 330.0f * t) +
                                  0.3f * std::sin(6.2831853f * 1210.0f * t + 1.0f));
         const float r = swell * 0.8f * std::sin(6.2831853f * 247.0f * t + 0.5f);
@@ -67,14 +65,22 @@ Audio GoldenInput() {
     return audio;
 }
 
-Fingerprint Summarise(const Audio& audio) {
+void Print(const char* name, const Fingerprint& f) {
+    std::printf("%s: {%.9g, {", name, f.rms);
+    for (double s : f.samples)
+        std::printf("%.9g, ", s);
+    std::printf("}}\n");
+}
+
+// After an intended change of the output, SONAVEL_PRINT_GOLDEN=1 prints the new fingerprints.
+Fingerprint Summarise(const char* name, const Audio& audio) {
     Fingerprint f{};
-    double sum = 0.0;
-    for (std::size_t i = 0; i < audio.Frames(); ++i)
-        sum += double(audio.left[i]) * audio.left[i] + double(audio.right[i]) * audio.right[i];
-    f.rms = std::sqrt(sum / double(2 * audio.Frames()));
+    const std::size_t n = audio.Frames();
+    f.rms =
+        std::sqrt((Energy(audio.left.data(), n) + Energy(audio.right.data(), n)) / double(2 * n));
     for (std::size_t k = 0; k < std::size(probePositions); ++k)
         f.samples[k] = audio.left[probePositions[k]] + 0.5 * audio.right[probePositions[k]];
+    if (std::getenv("SONAVEL_PRINT_GOLDEN") != nullptr) Print(name, f);
     return f;
 }
 
@@ -99,13 +105,6 @@ void ExpectFingerprint(const Fingerprint& got, const Fingerprint& want) {
             << want.samples[k];
 }
 
-void Print(const char* name, const Fingerprint& f) {
-    std::printf("%s: {%.9g, {", name, f.rms);
-    for (double s : f.samples)
-        std::printf("%.9g, ", s);
-    std::printf("}}\n");
-}
-
 } // namespace
 
 TEST(Golden, EachStageAndTheWholeEffectKeepTheirOutput) {
@@ -115,13 +114,13 @@ TEST(Golden, EachStageAndTheWholeEffectKeepTheirOutput) {
     declip.quality = 0.0f;
     declip.clipLevel = -1.0f;
     declip.Setup(2, 44100, 4096);
-    const Fingerprint clip = Summarise(RunStage(declip, input));
+    const Fingerprint clip = Summarise("declip", RunStage(declip, input));
 
     Declick declick;
     declick.quality = 0.0f;
     declick.detectionLevel = -7.5f;
     declick.Setup(2, 44100, 4096);
-    const Fingerprint click = Summarise(RunStage(declick, input));
+    const Fingerprint click = Summarise("declick", RunStage(declick, input));
 
     Denoise denoise;
     LookAheadStreamer streamer(&denoise);
@@ -133,14 +132,13 @@ TEST(Golden, EachStageAndTheWholeEffectKeepTheirOutput) {
         noise.left[i] = 0.01f * random.Next();
         noise.right[i] = 0.01f * random.Next();
     }
-    float* noiseBlock[] = {noise.left.data(), noise.right.data()};
     for (int at = 0; at + 4096 <= 44100; at += 4096) {
-        float* block[] = {noiseBlock[0] + at, noiseBlock[1] + at};
+        float* block[] = {noise.left.data() + at, noise.right.data() + at};
         denoise.TrainBlock(block, 4096);
     }
     denoise.FinishTraining();
     denoise.SetReductionDb(18.0f);
-    const Fingerprint reduce = Summarise(RunStage(streamer, input));
+    const Fingerprint reduce = Summarise("denoise", RunStage(streamer, input));
 
     // Listening to the repairs must not change a sample of the chain's output.
     struct : DSP::RepairObserver {
@@ -149,10 +147,10 @@ TEST(Golden, EachStageAndTheWholeEffectKeepTheirOutput) {
     } listener;
     EffectPlugin plugin;
     plugin.Effect().SetRepairObserver(&listener);
-    const Fingerprint chain = Summarise(RunStream(plugin, input));
+    const Fingerprint chain = Summarise("chain", RunStream(plugin, input));
     EXPECT_GT(listener.heard, 0);
     plugin.Effect().SetKeepOnlyNoise(true);
-    const Fingerprint onlyNoise = Summarise(RunStream(plugin, input));
+    const Fingerprint onlyNoise = Summarise("onlyNoise", RunStream(plugin, input));
 
     ExpectFingerprint(clip, {0.204381751,
                              {0.229245421, 0.474871144, -0.00773922727, 0.292706147, -0.102329969,
@@ -169,13 +167,4 @@ TEST(Golden, EachStageAndTheWholeEffectKeepTheirOutput) {
     ExpectFingerprint(onlyNoise, {0.0137289736,
                                   {-0.000235721469, 2.45273113e-05, -0.000104174018, -7.1823597e-05,
                                    -0.00010240078, -0.000159725547}});
-
-    // After an intended change of the output, this prints the new fingerprints.
-    if (std::getenv("SONAVEL_PRINT_GOLDEN") != nullptr) {
-        Print("declip", clip);
-        Print("declick", click);
-        Print("denoise", reduce);
-        Print("chain", chain);
-        Print("onlyNoise", onlyNoise);
-    }
 }
