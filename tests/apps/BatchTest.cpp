@@ -56,8 +56,7 @@ TEST_F(Batch, OutputsEqualRestoresFileByFileInAMirroredTreeWithAManifest) {
         Args restore = {"restore", At(input), At("alone.wav"), "--force"};
         restore.insert(restore.end(), options.begin(), options.end());
         Ok(restore);
-        const Audio alone = Read(At("alone.wav"));
-        const Audio batch = Read(output);
+        const Audio alone = Read(At("alone.wav")), batch = Read(output);
         EXPECT_EQ(batch.info.format & SF_FORMAT_TYPEMASK, SF_FORMAT_WAV);
         EXPECT_EQ(batch.info.samplerate, alone.info.samplerate);
         EXPECT_EQ(batch.samples, alone.samples);
@@ -133,8 +132,7 @@ TEST_F(Batch, ShardsSplitTheCollectionAndTheirPartsMerge) {
     MakeCollection(5);
     for (const char* shard : {"0/2", "1/2"})
         Ok({"batch", At("in"), At("out"), "--shard", shard, "--quiet"});
-    const auto first = Latest("out/manifest.0.jsonl");
-    const auto second = Latest("out/manifest.1.jsonl");
+    const auto first = Latest("out/manifest.0.jsonl"), second = Latest("out/manifest.1.jsonl");
     EXPECT_EQ(first.size() + second.size(), 5u);
     for (const auto& [input, record] : first)
         EXPECT_FALSE(second.contains(input)) << input;

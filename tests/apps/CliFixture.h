@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <numeric>
 #include <sndfile.h>
 #include <stdexcept>
 #include <string>
@@ -28,8 +29,7 @@ using Args = std::vector<std::string>;
 
 struct RunResult {
     int code;
-    std::string out;
-    std::string err;
+    std::string out, err;
 };
 
 struct Audio {
@@ -138,10 +138,7 @@ inline Audio Read(const std::string& path) {
 }
 
 inline double Rms(const std::vector<double>& x) {
-    double sum = 0.0;
-    for (const double v : x)
-        sum += v * v;
-    return std::sqrt(sum / double(x.size()));
+    return std::sqrt(std::inner_product(x.begin(), x.end(), x.begin(), 0.0) / double(x.size()));
 }
 
 // The largest difference from sample `from` on; infinite when the lengths differ.

@@ -80,9 +80,8 @@ TEST_F(Cli, RestoredOverDeclipGainMinusNoiseOnlyGivesBackTheInput) {
         args[2] = At("noise.wav");
         args.push_back("--noise-only");
         Ok(args);
-        const Audio in = Read(At("in.wav"));
-        const Audio restored = Read(At("restored.wav"));
-        const Audio noise = Read(At("noise.wav"));
+        const Audio in = Read(At("in.wav")), restored = Read(At("restored.wav")),
+                    noise = Read(At("noise.wav"));
         const double makeUp = std::pow(10.0, 6.0 / 20.0);
         double largest = 0.0, squares = 0.0, removed = 0.0;
         for (std::size_t i = 0; i < in.samples.size(); ++i) {
@@ -189,12 +188,10 @@ TEST_F(Cli, RefusalsExplainThemselvesAndLeaveNothing) {
 // SNR of the restored channels against the clean music over [from, to) seconds.
 double SnrDb(const Audio& out, const StereoSignal& clean, double from, double to) {
     double signal = 0.0, error = 0.0;
-    for (auto i = std::size_t(from * clean.rate); i < std::size_t(to * clean.rate); ++i) {
-        for (int c = 0; c < 2; ++c) {
-            const double x = c == 0 ? clean.left[i] : clean.right[i];
-            signal += x * x;
-            error += std::pow(out.samples[2 * i + std::size_t(c)] - x, 2);
-        }
+    for (auto i = 2 * std::size_t(from * clean.rate); i < 2 * std::size_t(to * clean.rate); ++i) {
+        const double x = i % 2 == 0 ? clean.left[i / 2] : clean.right[i / 2];
+        signal += x * x;
+        error += std::pow(out.samples[i] - x, 2);
     }
     return 10.0 * std::log10(signal / error);
 }

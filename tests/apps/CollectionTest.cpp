@@ -83,8 +83,7 @@ TEST(Shards, MixedCollectionBalancedWithinTheLongestFileAndSplitAlikeInAnyOrder)
         EXPECT_LE(*heaviest - *lightest, 612.0) << count << " shards";
     }
     // 3424.25 s over 4 shards: 856 s each if perfectly even.
-    const auto load = Loads(inputs, 4);
-    for (const double l : load)
+    for (const double l : Loads(inputs, 4))
         EXPECT_NEAR(l, 856.06, 30.0);
 
     // Every process computes the same split, in any input order.

@@ -19,8 +19,7 @@ bool Matches(const Image& shot, const Image& picture, int x0, int y0) {
     const auto near = [](int a, int b) { return std::abs(a - b) <= tolerance; };
     for (int y = 0; y < picture.Height(); y += 3) {
         for (int x = 0; x < picture.Width(); x += 3) {
-            const Rgb a = shot.At(x0 + x, y0 + y);
-            const Rgb b = picture.At(x, y);
+            const Rgb a = shot.At(x0 + x, y0 + y), b = picture.At(x, y);
             if (!near(a.r, b.r) || !near(a.g, b.g) || !near(a.b, b.b)) return false;
         }
     }

@@ -19,6 +19,7 @@
 #include "apps/StreamRunner.h"
 #include "dsp/Decibels.h"
 #include "dsp/Denoise.h"
+#include "primitives/Vec.h"
 #include "tests/apps/CliFixture.h"
 #include "tests/apps/ReportPage.h"
 
@@ -40,12 +41,10 @@ Mono Sine(double hz, float amplitude, double seconds) {
 // The page of a mono restore from `input` to `output`, fed in host-sized blocks with the
 // output `lag` frames behind the input, as a restore delivers it.
 std::string Report(ReportBuilder& builder, const Mono& input, const Mono& output, int lag = 0) {
-    const int block = 4410;
-    const int frames = int(input.size());
+    const int block = 4410, frames = int(input.size());
     for (int at = 0; at < frames + lag; at += block) {
         if (at < frames) builder.AddInput(std::min(block, frames - at), input.data() + at, nullptr);
-        const int from = at - lag;
-        const int end = std::min(frames, from + block);
+        const int from = at - lag, end = std::min(frames, from + block);
         if (end > std::max(from, 0))
             builder.AddOutput(end - std::max(from, 0), output.data() + std::max(from, 0), nullptr);
     }
@@ -67,8 +66,7 @@ Image Picture(const std::string& page, const std::string& id) {
 // edge (the page puts a one-pixel border around it) and the label.
 std::vector<std::pair<double, std::string>> Ticks(const std::string& page, const std::string& id,
                                                   const std::string& axis) {
-    const std::string figure = LabelsOf(page, id);
-    const std::string marker = "class=\"" + axis + "\" style=\"";
+    const std::string figure = LabelsOf(page, id), marker = "class=\"" + axis + "\" style=\"";
     std::vector<std::pair<double, std::string>> ticks;
     for (std::size_t at = figure.find(marker); at != std::string::npos;
          at = figure.find(marker, at + 1)) {
@@ -134,8 +132,7 @@ TEST(ReportTest, ToneAppearsAtItsFrequencyAndACleanFileRemovesNothing) {
     for (double hz : {250.0, 1000.0, 6000.0}) {
         const Mono tone = Sine(hz, 0.5f, 3.0);
         Mono quieter = tone;
-        for (float& x : quieter)
-            x *= DSP::DbToAmplitude(-6.0f);
+        VecMulC(int(quieter.size()), quieter.data(), DSP::DbToAmplitude(-6.0f));
         ReportBuilder builder(MonoSetup(tone.size(), -6.0));
         const std::string page = Report(builder, tone, quieter, 12345);
         const Image input = Picture(page, "input");
@@ -195,8 +192,7 @@ TEST(ReportTest, RemovedClickShowsAtItsTimeInSpectrogramAndTimeline) {
 TEST(ReportTest, TablesGiveTheRepairsAndLevelsMeasured) {
     const Mono tone = Sine(1000.0, 0.5f, 4.0);
     Mono halved = tone;
-    for (std::size_t i = 0; i < 2 * rate; ++i)
-        halved[i] *= 0.5f;
+    VecMulC(2 * rate, halved.data(), 0.5f);
     ReportBuilder builder({"test", rate, 1, std::int64_t(tone.size()), 0.0, FrameRange{0, 2 * rate},
                            "0:00-0:02 of the input"});
     for (int i = 0; i < 7; ++i)
@@ -255,14 +251,11 @@ constexpr int clippedLength = 20;
 // A quiet tone over hiss with one click at 2.5 s and one flat-topped clipped run at 2 s.
 StereoSignal ClickAndClip() {
     StereoSignal s;
-    s.left = WhiteNoise(5 * 44100, 0.0006f, 3);
-    for (std::size_t i = 0; i < s.left.size(); ++i)
-        s.left[i] += 0.2f * float(std::sin(2.0 * M_PI * 440.0 * double(i) / 44100.0));
+    s.left = Sine(440.0, 0.2f, 5.0);
+    VecAdd(int(s.left.size()), WhiteNoise(s.left.size(), 0.0006f, 3).data(), s.left.data());
     const float click[] = {0.6f, -0.5f, 0.4f, -0.3f};
-    for (int k = 0; k < 4; ++k)
-        s.left[std::size_t(clickFrame + k)] += click[k];
-    for (int k = 0; k < clippedLength; ++k)
-        s.left[std::size_t(clippedFrame + k)] = 1.0f;
+    VecAdd(4, click, &s.left[clickFrame]);
+    VecSet(clippedLength, &s.left[clippedFrame], 1.0f);
     s.right = s.left;
     return s;
 }

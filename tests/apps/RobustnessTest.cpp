@@ -20,10 +20,8 @@ protected:
         Write(At("in.wav"), noise, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
         const pid_t pid = Start({"restore", At("in.wav"), At("out.wav"), "--quiet"});
         const auto working = [&] {
-            const auto files = Files();
-            return std::any_of(files.begin(), files.end(), [](const std::string& name) {
-                return name.starts_with(".out.wav");
-            });
+            return std::ranges::any_of(
+                Files(), [](const std::string& name) { return name.starts_with(".out.wav"); });
         };
         for (int wait = 0; wait < 5000 && !working(); ++wait)
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -111,8 +109,7 @@ TEST_F(Robust, NonFiniteInputIsReportedOnceAndNeverReachesTheOutput) {
                   ": 3 non-finite samples (NaN or infinite), the first at 0.500 s "
                   "(frame 22050), treated as dropouts\n");
     const Audio out = Read(At("out.wav"));
-    EXPECT_TRUE(std::all_of(out.samples.begin(), out.samples.end(),
-                            [](double x) { return std::isfinite(x); }));
+    EXPECT_TRUE(std::ranges::all_of(out.samples, [](double x) { return std::isfinite(x); }));
 }
 
 // With silence after the end, declicking rewrote up to 0.39 of full scale in the last
