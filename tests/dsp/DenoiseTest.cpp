@@ -169,8 +169,7 @@ TEST(DenoiseKernels, EveryLevelGivesTheBaselineBits) {
     auto values = [&](float lo, float hi, int n) {
         std::uniform_real_distribution<float> uniform(lo, hi);
         std::vector<float> v(n);
-        for (float& x : v)
-            x = uniform(random);
+        std::generate(v.begin(), v.end(), [&] { return uniform(random); });
         return v;
     };
     const auto spectrum = values(-0.01f, 0.01f, 2 * count), noise = values(0.0f, 0.004f, count);

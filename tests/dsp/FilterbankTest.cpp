@@ -9,8 +9,7 @@
 namespace {
 
 struct BankShape {
-    int frameSize;
-    int hop;
+    int frameSize, hop;
     float windowParameter;
     int windowLength;
 };

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numeric>
 
 namespace {
 
@@ -17,9 +18,7 @@ TEST(ARModelTest, AutocorrelationLagsAreLinearLessTheDcTerm) {
     std::vector<float> r(100), firstLags(8);
     autocorrelator.Compute(x.data(), r.data());
     autocorrelator.Compute(x.data(), firstLags.data(), 7);
-    double sum = 0.0;
-    for (float v : x)
-        sum += v;
+    const double sum = std::accumulate(x.begin(), x.end(), 0.0);
     for (int k : {0, 1, 7, 99}) {
         double expected = -sum * sum / 256.0;
         for (int n = 0; n + k < 100; ++n)
@@ -51,8 +50,7 @@ TEST(LSARTest, DegenerateModelsGiveLinesAndZeros) {
     std::vector<float> x = RandomFrame(40, 4);
     const float silent[5] = {1.0f, 0.0f, 0.0f, 0.0f, 0.0f};
     lsar.Interpolate(x.data(), 10, 20, silent, 4);
-    for (int i = 10; i < 30; ++i)
-        EXPECT_EQ(x[i], 0.0f) << i;
+    EXPECT_EQ(std::vector<float>(x.begin() + 10, x.begin() + 30), std::vector<float>(20, 0.0f));
 }
 
 // A single sample, within a fifth of what a straight line misses by, and a run of 20 (peak

@@ -1,4 +1,5 @@
 #include "dsp/NoiseFinder.h"
+#include "primitives/Vec.h"
 #include "tests/dsp/RepairTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -17,9 +18,7 @@ std::vector<float> PlantedStretch(double where, std::int64_t& begin, std::int64_
     begin = std::int64_t(where * double(total - 2 * rate));
     end = begin + 2 * rate;
     std::fill(signal.begin() + begin, signal.begin() + end, 0.0f);
-    const std::vector<float> hiss = WhiteNoise(total, 0.003f, 4);
-    for (std::size_t i = 0; i < total; ++i)
-        signal[i] += hiss[i];
+    VecAdd(int(total), WhiteNoise(total, 0.003f, 4).data(), signal.data());
     return signal;
 }
 
@@ -58,8 +57,7 @@ TEST(NoiseFinder, FloorEstimateMatchesTrainingOnNoiseAndUnderSteadyTones) {
     // Tones that come and go in every band leave the quiet moments to the noise.
     std::vector<float> music(noise);
     for (std::size_t i = 0; i < music.size(); ++i) {
-        const double t = double(i) / rate;
-        const double on = std::fmod(t, 1.0) < 0.6 ? 0.05 : 0.0;
+        const double t = double(i) / rate, on = std::fmod(t, 1.0) < 0.6 ? 0.05 : 0.0;
         for (double f : {220.0, 1500.0, 7000.0})
             music[i] += float(on * std::sin(2.0 * 3.141592653589793 * f * t));
     }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "dsp/Denoise.h"
+#include "support/Measures.h"
 #include "support/Signals.h"
 
 // A few sinusoids with a little noise; the peak stays below 0.9.
@@ -58,10 +59,7 @@ std::vector<float> RunAligned(Stage& stage, const std::vector<float>& input, int
 
 // Mean power of frames from ... to of x, in dB of full scale.
 inline double LevelDb(const std::vector<float>& x, std::size_t from, std::size_t to) {
-    double sum = 0.0;
-    for (std::size_t i = from; i < to; ++i)
-        sum += double(x[i]) * x[i];
-    return 10.0 * std::log10(sum / double(to - from));
+    return 10.0 * std::log10(Energy(x.data() + from, to - from) / double(to - from));
 }
 
 // The profile Denoise learns from mono noise at 44.1 kHz, in blocks of 4096 frames.

@@ -59,8 +59,7 @@ TEST(Vec, MulByZeroClearsEvenInfinitiesAndNaN) {
 }
 
 TEST(Vec, NormalizeMapsBytesToUnitRangeAndBack) {
-    const std::vector<float> bytes = {0.0f, 128.0f, 255.0f};
-    const std::vector<float> unit = {-1.0f, 0.0f, 0.9921875f};
+    const std::vector<float> bytes = {0.0f, 128.0f, 255.0f}, unit = {-1.0f, 0.0f, 0.9921875f};
     std::vector<float> dst(3);
     VecNormalize(3, bytes.data(), dst.data(), 128.0f, 128.0f);
     EXPECT_EQ(dst, unit);
@@ -101,8 +100,7 @@ TEST(Vec, DoubleToFloatSaturatesAndSendsNaNToTheLowest) {
 }
 
 TEST(Vec, EmptyCallsLeaveTheDestinationUntouched) {
-    const std::vector<float> src = Ramp(4);
-    const std::vector<float> sentinel(4, -9.0f);
+    const std::vector<float> src = Ramp(4), sentinel(4, -9.0f);
     std::vector<float> dst = sentinel;
     for (int n : {0, -1}) {
         VecCopy(n, src.data(), dst.data());
