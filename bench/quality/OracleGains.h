@@ -2,9 +2,10 @@
 // Ceilings of short-time spectral gain reducers on a hiss file, computed from what no reducer
 // can know: the clean music's own spectrum S per bin and frame, and the true noise's mean
 // power P per bin. The Wiener oracle applies |S|^2 / (|S|^2 + P) to the noisy spectrum Y; the
-// clean-magnitude oracle puts |S| itself on the noisy phase, the best a reducer that changes
-// only magnitudes could do with perfect knowledge. A real reducer's SNR gain beyond the first
-// is not to be expected, and beyond the second is impossible for a gain per bin.
+// clean-magnitude oracle puts |S| itself on the noisy phase, what a reducer would give that
+// estimated the music's spectrum without error. A real reducer's SNR gain beyond the first is
+// not to be expected, and near the second only with an estimate of the spectrum that no
+// noisy frame allows.
 
 #include "bench/quality/HissDamage.h"
 
